@@ -1,0 +1,3 @@
+#include "paasmdriver.h"
+
+int main(int argc, char** argv) { return asm_main(argc, argv); }

@@ -1,0 +1,61 @@
+// Host services on a POSIX system.
+#include "platform.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+bool platform_is_separator(char c) { return c == '/' || c == '\\'; }
+
+std::string platform_temp_directory() {
+    for (const char* variable : {"TEMP", "TMP"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] != '\0') return value;
+    }
+    return "/tmp";
+}
+
+bool platform_create_temp_file(const std::string& dir, std::string& path) {
+    path = dir;
+    if (path.empty() || !platform_is_separator(path.back())) path += '/';
+    path += "XXXXXX";
+    std::vector<char> name(path.begin(), path.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) return false;  // path keeps the template that was tried
+    close(fd);
+    path.assign(name.data());
+    return true;
+}
+
+std::string platform_executable_dir() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) return ".";
+        if (static_cast<size_t>(n) < buffer.size()) {
+            std::string path(buffer.data(), static_cast<size_t>(n));
+            size_t cut = path.find_last_of("/\\");
+            if (cut == std::string::npos) return ".";
+            if (cut == 0) return "/";
+            return path.substr(0, cut);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool platform_file_size(const std::string& path, uint64_t& size) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return false;
+    size = static_cast<uint64_t>(status.st_size);
+    return true;
+}
+
+bool platform_same_file(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
