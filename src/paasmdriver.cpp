@@ -8,10 +8,13 @@
 
 #include "build_traits.h"
 #include "paasmdiag.h"
+#include "paasmdirectives.h"
 #include "paasmintern.h"
 #include "paasmlex.h"
+#include "paasmomf.h"
 #include "paasmpool.h"
 #include "paasmquodra.h"
+#include "paasmsym.h"
 #include "platform.h"
 
 uint8_t option_flags = OPT_ABSTRACT;
@@ -115,6 +118,9 @@ void asm_begin_pass() {
         if (main_source.file != nullptr) std::rewind(main_source.file);
         if (token_file != nullptr) std::rewind(token_file);
     }
+    omf_begin_pass(pass_number);
+    sym_begin_pass();
+    dir_begin_pass();
     if (pass_number == 2 && line_total != 0)
         saved_lines = static_cast<char**>(
             pool_zalloc(static_cast<size_t>(line_total) * sizeof(char*), POOL_PASS));
@@ -128,19 +134,27 @@ int asm_run(int argc, char** argv) {
     }
     asm_parse_options(argc, argv);
     asm_print_banner();
+    // Interning first: the sections intern their default names.
     intern_init();
+    omf_init();
+    sym_init();
 
     if (!asm_make_temp_name(token_file_name) ||
         (token_file = std::fopen(token_file_name.c_str(), "wb")) == nullptr)
         diag_fatal(3, token_file_name.c_str());
 
     asm_begin_pass();  // pass 1
+    asm_run_pass();
 
     asm_close_token_file();
     token_file = std::fopen(token_file_name.c_str(), "rb");
     if (token_file == nullptr) diag_fatal(3, token_file_name.c_str());
 
     asm_begin_pass();  // pass 2
+    asm_run_pass();
+
+    if ((option_flags & OPT_HEX) != 0 && error_count == 0)
+        omf_write_hex_file(main_source.name, hex_file_name);
 
     if (main_source.file != nullptr) {
         std::fclose(main_source.file);

@@ -189,3 +189,30 @@ struct KeywordOperator {
 };
 extern const KeywordOperator keyword_operator_table[20];
 int32_t lex_find_keyword_operator(const char* word, const KeywordOperator* table, int count);
+
+// The class of a character (bytes 0x80 to 0xFF are invalid).
+int32_t lex_char_class(unsigned char c);
+
+// The scanning operations. Each starts at `scan_pointer` (just after the
+// character that selected it), returns a token code and sets the current
+// token's value; the literal scanners collect into `token_text`.
+int32_t lex_scan_number(char first_digit);
+int32_t lex_scan_string();
+int32_t lex_scan_char_constant();
+// The value of the escape after a backslash (0 to 255), or -1 when it is
+// invalid.
+int32_t lex_scan_escape();
+// The word in `token_text` in the mnemonic field: TOK_MNEMONIC,
+// TOK_DIRECTIVE or TOK_ERROR (13).
+int32_t lex_classify_mnemonic();
+// TOK_REGISTER or TOK_CONDITION for a register or condition name, else 0
+// (the value is then left alone).
+int32_t lex_classify_register(const char* word);
+// The word in `token_text` in the operand field; `label_code` is
+// TOK_LABEL or TOK_LOCAL_LABEL.
+int32_t lex_classify_operand_word(int32_t label_code);
+// The word in `token_text` as a label: interned, a ':' after it consumed,
+// the mnemonic field next.
+int32_t lex_make_label_token(int32_t label_code);
+// The symbol of an interned name, found or created.
+int32_t lex_make_symbol_token(int32_t label_code, const char* name);

@@ -702,6 +702,7 @@ private:
         if (run.out != expected_out) ADD_FAILURE() << describe_mismatch("stdout", expected_out, run.out);
 
         check_outputs(root, scratch);
+        check_inputs_unchanged(root, scratch);
         check_file_set(root, program_copy);
         if (HasFailure()) {
             std::cout << "  command:     " << command << "\n";
@@ -726,6 +727,16 @@ private:
             std::string expected = substitute(*output.content, scratch);
             if (actual != expected)
                 ADD_FAILURE() << describe_mismatch("output file " + output.path, expected, actual);
+        }
+    }
+
+    // The program must never change or destroy a file it was given.
+    void check_inputs_unchanged(const fs::path& root, const std::string& scratch) {
+        for (const InputFile& input : case_.inputs) {
+            std::string actual;
+            if (!read_file(root / input.path, actual)) continue;  // reported as missing
+            if (actual != substitute(input.content, scratch))
+                ADD_FAILURE() << "input file " << input.path << " was changed";
         }
     }
 

@@ -1,0 +1,285 @@
+// Source lines and the token file. The source file record and the line
+// counters that the driver also touches live in paasmlex_source.cpp.
+//
+// Pass 1 reads each line from the source, scans it and writes every token
+// it hands out to the token file. Later passes read the tokens back. So
+// that a statement which asks for fewer or more tokens in a later pass than
+// in pass 1 cannot shift every following line, pass 1 records the file
+// offset at which each line's tokens start; a later pass seeks there when
+// it starts the line, and a read at or beyond the next line's start gives
+// an end of statement without touching the file.
+#include "paasmlex.h"
+
+#include <cstring>
+#include <vector>
+
+#include "paasmdiag.h"
+#include "paasmdirectives.h"
+#include "paasmdriver.h"
+#include "paasmintern.h"
+#include "paasmpool.h"
+#include "paasmquodra.h"
+#include "paasmsym.h"
+
+Token current_token;
+char line_buffer[LINE_BUFFER_SIZE];
+bool end_of_source = false;
+
+namespace {
+
+constexpr size_t RECORD_SIZE = 6;
+constexpr int LINE_READ_SIZE = LINE_BUFFER_SIZE - 1;  // 664 characters and the zero byte
+
+// Token-file offset of the first record of every line of pass 1, one
+// entry per lex_next_line call (the call that found the end included).
+std::vector<long> line_offsets;
+long end_record_offset = -1;  // where pass 1 wrote the end record
+bool end_record_written = false;
+
+// Reading passes: where the next record is read, and the offset at which
+// the current line's records end (-1: no bound known).
+long read_position = 0;
+long read_limit = -1;
+
+void lex_set_end_of_source_token() {
+    current_token.code = TOK_END_OF_SOURCE;
+    current_token.value = {};
+    current_token.value.bytes[0] = 0xFF;
+    current_token.value.bytes[1] = 0xFF;
+}
+
+// Reads the source's next line into line_buffer; false at its end.
+bool lex_read_source_line() {
+    FILE* file = current_source->file;
+    if (file == nullptr) return false;
+    if (std::fgets(line_buffer, LINE_READ_SIZE, file) == nullptr) {
+        if (std::ferror(file)) diag_fatal(6);
+        line_buffer[0] = '\0';
+        return false;
+    }
+    // A zero byte ends the line's text; an empty text is a lone newline,
+    // and a text cut off by the read (or at the end of the file) gets the
+    // newline it lacks. The rest of a longer line is read as the next line.
+    size_t length = std::strlen(line_buffer);
+    if (length == 0 || line_buffer[length - 1] != '\n') {
+        line_buffer[length] = '\n';
+        line_buffer[length + 1] = '\0';
+    }
+    return true;
+}
+
+// Keeps a copy of the line in pass 2 for the passes that follow.
+void lex_save_line() {
+    // A source that grew since pass 1 has no place in the saved-line
+    // table and no tokens in the token file.
+    if (saved_lines == nullptr || lines_read >= line_total) diag_fatal(6);
+    size_t length = std::strlen(line_buffer);
+    char* copy = static_cast<char*>(pool_alloc(length + 1, POOL_PASS));
+    std::memcpy(copy, line_buffer, length + 1);
+    saved_lines[lines_read] = copy;
+}
+
+void lex_seek_token_file(long offset) {
+    if (token_file == nullptr || std::fseek(token_file, offset, SEEK_SET) != 0) diag_fatal(4);
+    read_position = offset;
+}
+
+// Positions a reading pass on the records of the line just started.
+void lex_position_line_records() {
+    if (end_of_source) {
+        if (end_record_offset >= 0) {
+            lex_seek_token_file(end_record_offset);
+            read_limit = end_record_offset + static_cast<long>(RECORD_SIZE);
+        } else {
+            read_limit = read_position;  // nothing left: the end of the source
+        }
+        return;
+    }
+    size_t index = static_cast<size_t>(pass_line_count - 1);
+    if (index >= line_offsets.size()) {
+        read_limit = -1;
+        return;
+    }
+    lex_seek_token_file(line_offsets[index]);
+    if (index + 1 < line_offsets.size())
+        read_limit = line_offsets[index + 1];
+    else
+        read_limit = end_record_offset >= 0 ? end_record_offset + static_cast<long>(RECORD_SIZE)
+                                            : -1;
+}
+
+// The scanner's error numbers carry no arguments; a number whose message
+// wants one could only come from a damaged record.
+int lex_reportable_error(int32_t number) {
+    if (number <= 0 || number >= 53 || error_message_table[number] == nullptr ||
+        std::strchr(error_message_table[number], '%') != nullptr)
+        return 0;
+    return number;
+}
+
+}  // namespace
+
+// ---- Token file ---------------------------------------------------------------
+
+void lex_write_token() {
+    uint8_t record[10];
+    uint32_t code = static_cast<uint32_t>(current_token.code);
+    record[0] = static_cast<uint8_t>(code & 0xFF);
+    record[1] = static_cast<uint8_t>((code >> 8) & 0xFF);
+    std::memcpy(record + 2, current_token.value.bytes, 4);
+    size_t size = RECORD_SIZE;
+    if (current_token.code == TOK_MNEMONIC) {
+        std::memcpy(record + 6, current_token.value.bytes + 4, 2);
+        size = 8;
+    } else if (current_token.code == TOK_FLOAT) {
+        std::memcpy(record + 6, current_token.value.bytes + 4, 4);
+        size = 10;
+    }
+    if (token_file == nullptr || std::fwrite(record, 1, size, token_file) != size) diag_fatal(5);
+}
+
+void lex_read_token() {
+    if (read_limit >= 0 && read_position >= read_limit) {
+        // Past the records of this line: pass 1 never asked for more.
+        if (end_of_source) {
+            lex_set_end_of_source_token();
+        } else {
+            current_token.code = TOK_END_OF_STATEMENT;
+            current_token.value = {};
+        }
+        return;
+    }
+    uint8_t record[10];
+    if (token_file == nullptr || std::fread(record, 1, RECORD_SIZE, token_file) != RECORD_SIZE)
+        diag_fatal(4);
+    size_t size = RECORD_SIZE;
+    int16_t code = static_cast<int16_t>(static_cast<uint16_t>(record[0] | (record[1] << 8)));
+    current_token.code = code;
+    current_token.value = {};
+    std::memcpy(current_token.value.bytes, record + 2, 4);
+    size_t extra = code == TOK_MNEMONIC ? 2 : code == TOK_FLOAT ? 4 : 0;
+    if (extra != 0) {
+        if (std::fread(record + 6, 1, extra, token_file) != extra) diag_fatal(4);
+        std::memcpy(current_token.value.bytes + 4, record + 6, extra);
+        size += extra;
+    }
+    read_position += static_cast<long>(size);
+}
+
+void lex_reset() {
+    line_offsets.clear();
+    end_record_offset = -1;
+    end_record_written = false;
+    read_position = 0;
+    read_limit = -1;
+    end_of_source = false;
+}
+
+// ---- Tokens and lines -----------------------------------------------------------
+
+void lex_next_token() {
+    if (pass_number <= 1) {
+        if (end_of_source) {
+            // The end record is written once; asking again changes nothing.
+            lex_set_end_of_source_token();
+            if (end_record_written) return;
+            end_record_offset = token_file != nullptr ? std::ftell(token_file) : -1;
+            lex_write_token();
+            end_record_written = true;
+            return;
+        }
+        current_token.code =
+            (report_flags & REPORT_END_SEEN) != 0 ? lex_skip_line() : lex_scan_token();
+        lex_write_token();
+    } else {
+        lex_read_token();
+    }
+    if (current_token.code == TOK_ERROR) {
+        diag_error(lex_reportable_error(current_token.value.integer));
+        current_token.value.integer = -1;
+    }
+}
+
+void lex_next_line() {
+    scan_flags = 0;
+    ++pass_line_count;
+    pool_release(POOL_SCRATCH);
+    end_of_source = false;
+
+    if (pass_number >= 3) {
+        if (!lex_fetch_saved_line(pass_line_count - 1))
+            end_of_source = true;
+        else
+            ++current_source->line;
+    } else {
+        current_source->marks[2] = ' ';
+        if (!lex_read_source_line()) {
+            end_of_source = true;
+        } else {
+            if (pass_number == 2) lex_save_line();
+            ++current_source->line;
+            ++lines_read;
+        }
+    }
+
+    scan_pointer = line_buffer;
+    field_state = FIELD_LABEL;
+    if (pass_number <= 1)
+        line_offsets.push_back(token_file != nullptr ? std::ftell(token_file) : -1);
+    else
+        lex_position_line_records();
+    lex_next_token();
+}
+
+bool lex_fetch_saved_line(int32_t index) {
+    if (index < 0 || index >= line_total || saved_lines == nullptr || saved_lines[index] == nullptr)
+        return false;
+    const char* text = saved_lines[index];
+    size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(LINE_BUFFER_SIZE - 1)) length = LINE_BUFFER_SIZE - 1;
+    std::memcpy(line_buffer, text, length);
+    line_buffer[length] = '\0';
+    return true;
+}
+
+// ---- Token references -------------------------------------------------------------
+
+const char* lex_token_text() { return intern_text_at(current_token.value.ref); }
+
+Symbol* lex_token_symbol() { return sym_symbol_at(current_token.value.ref); }
+
+const MnemonicEntry* lex_token_mnemonic() {
+    uint32_t row = current_token.value.ref;
+    if (target_mnemonics == nullptr || row >= static_cast<uint32_t>(target_mnemonic_count))
+        return nullptr;
+    return &target_mnemonics[row];
+}
+
+uint16_t lex_token_suffix() {
+    return static_cast<uint16_t>(current_token.value.bytes[4] | (current_token.value.bytes[5] << 8));
+}
+
+void lex_set_token_suffix(uint16_t suffix) {
+    current_token.value.bytes[4] = static_cast<uint8_t>(suffix & 0xFF);
+    current_token.value.bytes[5] = static_cast<uint8_t>(suffix >> 8);
+}
+
+const DirectiveEntry* lex_token_directive() {
+    uint32_t row = current_token.value.ref;
+    if (directive_table == nullptr || row >= static_cast<uint32_t>(directive_count)) return nullptr;
+    return &directive_table[row];
+}
+
+const RegisterEntry* lex_token_register() {
+    uint32_t row = current_token.value.ref;
+    if (target_registers == nullptr || row >= static_cast<uint32_t>(target_register_count))
+        return nullptr;
+    return &target_registers[row];
+}
+
+const ConditionEntry* lex_token_condition() {
+    uint32_t row = current_token.value.ref;
+    if (target_conditions == nullptr || row >= static_cast<uint32_t>(target_condition_count))
+        return nullptr;
+    return &target_conditions[row];
+}

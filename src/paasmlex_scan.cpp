@@ -1,0 +1,645 @@
+// The scanner: turns the text of one source line into tokens, one per
+// request, in pass 1. A word means different things by the field of the
+// statement it stands in (label, mnemonic, operands), so the scanner keeps
+// the field state of the line.
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "paasmdiag.h"
+#include "paasmdirectives.h"
+#include "paasmintern.h"
+#include "paasmlex.h"
+#include "paasmmatch.h"
+#include "paasmquodra.h"
+#include "paasmsym.h"
+
+int32_t field_state = FIELD_LABEL;
+const char* scan_pointer = line_buffer;
+uint32_t scan_flags = 0;
+char token_text[TOKEN_TEXT_MAX + 1];
+
+// clang-format off
+const int32_t char_class_table[128] = {
+    // 0x00 - 0x0F: tab and carriage return are blanks, newline ends the statement
+    CHAR_INVALID, CHAR_INVALID, CHAR_INVALID, CHAR_INVALID,
+    CHAR_INVALID, CHAR_INVALID, CHAR_INVALID, CHAR_INVALID,
+    CHAR_INVALID, CHAR_BLANK, TOK_END_OF_STATEMENT, CHAR_INVALID,
+    CHAR_INVALID, CHAR_BLANK, CHAR_INVALID, CHAR_INVALID,
+    // 0x10 - 0x1F
+    CHAR_INVALID, CHAR_INVALID, CHAR_INVALID, CHAR_INVALID,
+    CHAR_INVALID, CHAR_INVALID, CHAR_INVALID, CHAR_INVALID,
+    CHAR_INVALID, CHAR_INVALID, CHAR_INVALID, CHAR_INVALID,
+    CHAR_INVALID, CHAR_INVALID, CHAR_INVALID, CHAR_INVALID,
+    // 0x20 - 0x2F:  space ! " # $ % & ' ( ) * + , - . /
+    CHAR_BLANK, TOK_NOT, CHAR_STRING_QUOTE, TOK_HASH,
+    TOK_LOCATION, TOK_PERCENT, TOK_AMPERSAND, CHAR_CHAR_QUOTE,
+    TOK_LPAREN, TOK_RPAREN, TOK_STAR, TOK_PLUS,
+    TOK_COMMA, TOK_MINUS, CHAR_POINT, TOK_SLASH,
+    // 0x30 - 0x3F:  0-9 : ; < = > ?
+    CHAR_DIGIT, CHAR_DIGIT, CHAR_DIGIT, CHAR_DIGIT,
+    CHAR_DIGIT, CHAR_DIGIT, CHAR_DIGIT, CHAR_DIGIT,
+    CHAR_DIGIT, CHAR_DIGIT, TOK_COLON, TOK_END_OF_STATEMENT,
+    TOK_LESS, TOK_ASSIGN, TOK_GREATER, CHAR_NAME,
+    // 0x40 - 0x4F:  @ A-O
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    // 0x50 - 0x5F:  P-Z [ \ ] ^ _
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, TOK_LBRACKET,
+    TOK_BACKSLASH, TOK_RBRACKET, TOK_CARET, CHAR_NAME,
+    // 0x60 - 0x6F:  ` a-o
+    CHAR_INVALID, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    // 0x70 - 0x7F:  p-z { | } ~ DEL
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, CHAR_NAME,
+    CHAR_NAME, CHAR_NAME, CHAR_NAME, TOK_LBRACE,
+    TOK_BAR, TOK_RBRACE, TOK_TILDE, CHAR_INVALID,
+};
+// clang-format on
+
+const KeywordOperator keyword_operator_table[20] = {
+    {".ENDOF.", TOK_ENDOF},
+    {".ENDOF_HI.", TOK_ENDOF_HI},
+    {".SIZEOF.", TOK_SIZEOF},
+    {".SIZEOF_HI.", TOK_SIZEOF_HI},
+    {".STARTOF.", TOK_STARTOF},
+    {".STARTOF_HI.", TOK_STARTOF_HI},
+    {"BOOT", TOK_BOOT},
+    {"DMAOFFSET", TOK_DMAOFFSET},
+    {"DMAPAGE", TOK_DMAPAGE},
+    {"EDSOFFSET", TOK_EDSOFFSET},
+    {"EDSPAGE", TOK_EDSPAGE},
+    {"HANDLE", TOK_HANDLE},
+    {"PACKED_HI", TOK_PACKED_HI},
+    {"PACKED_LO", TOK_PACKED_LO},
+    {"PSVOFFSET", TOK_PSVOFFSET},
+    {"PSVPAGE", TOK_PSVPAGE},
+    {"PSVPTR", TOK_PSVPTR},
+    {"SECURE", TOK_SECURE},
+    {"TBLOFFSET", TOK_TBLOFFSET},
+    {"TBLPAGE", TOK_TBLPAGE},
+};
+
+int32_t lex_char_class(unsigned char c) { return c < 128 ? char_class_table[c] : CHAR_INVALID; }
+
+namespace {
+
+size_t token_length = 0;  // characters in token_text
+
+// ---- Reading characters ------------------------------------------------------
+
+bool last_read_advanced = false;
+
+// The next character; the end of the text reads as 0 and stays put.
+unsigned char scan_read() {
+    unsigned char c = static_cast<unsigned char>(*scan_pointer);
+    last_read_advanced = c != 0;
+    if (last_read_advanced) ++scan_pointer;
+    return c;
+}
+
+// Gives back the character read last.
+void scan_unread() {
+    if (last_read_advanced) --scan_pointer;
+    last_read_advanced = false;
+}
+
+unsigned char scan_peek() { return static_cast<unsigned char>(*scan_pointer); }
+
+bool scan_accept(char wanted) {
+    if (scan_peek() != static_cast<unsigned char>(wanted)) return false;
+    scan_read();
+    return true;
+}
+
+// Skips tabs and spaces; true when any were skipped.
+bool scan_skip_spaces() {
+    bool skipped = false;
+    while (scan_peek() == ' ' || scan_peek() == '\t') {
+        ++scan_pointer;
+        skipped = true;
+    }
+    return skipped;
+}
+
+// Moves to the newline that ends the line (or its end), so that every
+// further request on the line gives the end of statement again.
+void scan_to_end_of_line() {
+    const char* newline = std::strchr(scan_pointer, '\n');
+    scan_pointer = newline != nullptr ? newline : scan_pointer + std::strlen(scan_pointer);
+}
+
+// ---- token_text ----------------------------------------------------------------
+
+void text_clear() {
+    token_length = 0;
+    token_text[0] = '\0';
+}
+
+// Appends a character; what does not fit is dropped.
+void text_append(unsigned char c) {
+    if (token_length >= static_cast<size_t>(TOKEN_TEXT_MAX)) return;
+    token_text[token_length++] = static_cast<char>(c);
+    token_text[token_length] = '\0';
+}
+
+void text_assign(const char* begin, const char* end) {
+    text_clear();
+    for (const char* p = begin; p < end; ++p) text_append(static_cast<unsigned char>(*p));
+}
+
+bool is_word_char(unsigned char c) {
+    int32_t cls = lex_char_class(c);
+    return cls == CHAR_NAME || cls == CHAR_DIGIT || cls == CHAR_POINT || c == '#';
+}
+
+bool is_dollar_word_char(unsigned char c) {
+    int32_t cls = lex_char_class(c);
+    return cls == CHAR_NAME || cls == CHAR_DIGIT || c == '#' || c == '$';
+}
+
+bool is_suffix_char(unsigned char c) { return is_word_char(c) || c == '$'; }
+
+int hex_digit_value(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// ---- Token values --------------------------------------------------------------
+
+int32_t error_token(int number) {
+    current_token.value = {};
+    current_token.value.integer = number;
+    return TOK_ERROR;
+}
+
+void set_interned_value(const char* text, size_t length) {
+    current_token.value = {};
+    current_token.value.ref = intern_index_of(text, static_cast<uint32_t>(length));
+}
+
+// A short text of the numeric local-label forms, interned as the value.
+int32_t numeric_label_token(int32_t code, const char* text, size_t length) {
+    text_assign(text, text + length);
+    set_interned_value(text, length);
+    field_state = code == TOK_NUMERIC_LABEL ? FIELD_MNEMONIC : FIELD_OPERAND;
+    return code;
+}
+
+// ---- Words -----------------------------------------------------------------------
+
+// The meaning of the word in token_text by the field it stands in; the
+// blanks after it have been skipped (`blank_followed` says whether there
+// were any) and the follower is the next character.
+int32_t classify_word(int32_t label_code, bool blank_followed) {
+    if (field_state == FIELD_LABEL) return lex_make_label_token(label_code);
+    if (field_state == FIELD_MNEMONIC) {
+        if (scan_peek() == ':') return lex_make_label_token(label_code);
+        if (!blank_followed && scan_peek() == '.') {
+            // A suffix written after a word that a '.' ended.
+            text_append(scan_read());
+            while (is_suffix_char(scan_peek())) text_append(scan_read());
+            scan_skip_spaces();
+        }
+        return lex_classify_mnemonic();
+    }
+    return lex_classify_operand_word(label_code);
+}
+
+// A word that begins with a name character or '.'.
+int32_t scan_word(unsigned char first) {
+    text_clear();
+    text_append(first);
+    unsigned char last = first;
+    while (is_word_char(scan_peek())) {
+        last = scan_read();
+        text_append(last);
+    }
+    bool blank_followed = scan_skip_spaces();
+    if (token_length == 1 && first == '.') {
+        field_state = FIELD_OPERAND;
+        return TOK_LOCATION;
+    }
+    return classify_word(last == '?' ? TOK_LOCAL_LABEL : TOK_LABEL, blank_followed);
+}
+
+// A word that begins with '$': the location counter, the numeric local
+// label forms, or a local name ('.' ends it).
+int32_t scan_dollar_word() {
+    text_clear();
+    text_append('$');
+    while (is_dollar_word_char(scan_peek())) text_append(scan_read());
+    bool blank_followed = scan_skip_spaces();
+    if (token_length == 1) {
+        field_state = FIELD_OPERAND;
+        return TOK_LOCATION;
+    }
+    if (token_length == 2) {
+        char second = token_text[1];
+        if (second == '$') {
+            scan_accept(':');
+            return numeric_label_token(TOK_NUMERIC_LABEL, "$$", 2);
+        }
+        if (second == 'f' || second == 'F' || second == 'b' || second == 'B') {
+            char text[2] = {'$', second};
+            return numeric_label_token(TOK_NUMERIC_REF, text, 2);
+        }
+    }
+    return classify_word(TOK_LOCAL_LABEL, blank_followed);
+}
+
+// A digit: a numeric local label, a reference to one, or a number.
+int32_t scan_digit(unsigned char digit) {
+    unsigned char next = scan_peek();
+    if (next == 'f' || next == 'F') {
+        scan_read();
+        char text[2] = {static_cast<char>(digit), static_cast<char>(next)};
+        return numeric_label_token(TOK_NUMERIC_REF, text, 2);
+    }
+    if (next == 'b' || next == 'B') {
+        unsigned char after = static_cast<unsigned char>(scan_pointer[1]);
+        if (after != '0' && after != '1') {
+            scan_read();
+            char text[2] = {static_cast<char>(digit), static_cast<char>(next)};
+            return numeric_label_token(TOK_NUMERIC_REF, text, 2);
+        }
+    }
+    const char* colon = scan_pointer;
+    while (*colon == ' ' || *colon == '\t') ++colon;
+    if (*colon == ':') {
+        scan_pointer = colon + 1;
+        char text[2] = {static_cast<char>(digit), '$'};
+        return numeric_label_token(TOK_NUMERIC_LABEL, text, 2);
+    }
+    field_state = FIELD_OPERAND;
+    return lex_scan_number(static_cast<char>(digit));
+}
+
+// Converts the text of a floating-point constant in the C locale's form,
+// whatever locale the process runs in.
+int32_t convert_float(const char* begin, const char* end) {
+    const char* point = std::localeconv()->decimal_point;
+    std::string text;
+    for (const char* p = begin; p < end; ++p) {
+        if (*p == '.')
+            text += (point != nullptr && *point != '\0') ? point : ".";
+        else
+            text += *p;
+    }
+    errno = 0;
+    double value = std::strtod(text.c_str(), nullptr);
+    // Only an overflow is an error; an underflow keeps the tiny value.
+    if (errno == ERANGE && std::isinf(value)) return error_token(50);
+    current_token.value = {};
+    current_token.value.real = value;
+    return TOK_FLOAT;
+}
+
+}  // namespace
+
+// ---- The scanner -------------------------------------------------------------------
+
+int32_t lex_scan_token() {
+    current_token.value = {};
+    unsigned char c;
+    int32_t cls;
+    for (;;) {
+        c = scan_read();
+        if (c == 0) return TOK_END_OF_STATEMENT;  // the end of the line's text
+        cls = lex_char_class(c);
+        if (cls == CHAR_INVALID) diag_fatal(7);
+        if (cls != CHAR_BLANK) break;
+        if (field_state == FIELD_LABEL) field_state = FIELD_MNEMONIC;
+    }
+    if (c == '\n') {
+        scan_unread();  // stays the end of statement if asked again
+        return TOK_END_OF_STATEMENT;
+    }
+    if (c == ';') {
+        scan_to_end_of_line();  // a comment, never read
+        return TOK_END_OF_STATEMENT;
+    }
+    if (cls == CHAR_NAME || cls == CHAR_POINT) return scan_word(c);
+    if (cls == CHAR_DIGIT) return scan_digit(c);
+    if (c == '$') return scan_dollar_word();
+    if (cls == CHAR_STRING_QUOTE) {
+        field_state = FIELD_OPERAND;
+        return lex_scan_string();
+    }
+    if (cls == CHAR_CHAR_QUOTE) {
+        field_state = FIELD_OPERAND;
+        return lex_scan_char_constant();
+    }
+    // Operators, which leave the field state as it is.
+    switch (c) {
+        case '!':
+            return scan_accept('=') ? TOK_NOT_EQUAL : TOK_NOT;
+        case '<':
+            if (scan_accept('<')) return TOK_SHIFT_LEFT;
+            return scan_accept('=') ? TOK_LESS_EQUAL : TOK_LESS;
+        case '>':
+            if (scan_accept('>')) return TOK_SHIFT_RIGHT;
+            return scan_accept('=') ? TOK_GREATER_EQUAL : TOK_GREATER;
+        case '=':
+            return scan_accept('=') ? TOK_EQUAL_EQUAL : TOK_ASSIGN;
+        case '&':
+            return scan_accept('&') ? TOK_LOGICAL_AND : TOK_AMPERSAND;
+        case '*':
+            return scan_accept('*') ? TOK_POWER : TOK_STAR;
+        case '+':
+            return scan_accept('+') ? TOK_INCREMENT : TOK_PLUS;
+        case '-':
+            return scan_accept('-') ? TOK_DECREMENT : TOK_MINUS;
+        case '|':
+            return scan_accept('|') ? TOK_LOGICAL_OR : TOK_BAR;
+        case '^':
+            if (scan_accept('$') || scan_accept('&')) return TOK_AMPERSAND;
+            if (scan_accept('<')) return TOK_SHIFT_LEFT;
+            if (scan_accept('>')) return TOK_SHIFT_RIGHT;
+            if (scan_accept('^')) return TOK_LOGICAL_XOR;
+            if (scan_accept('|')) return TOK_BAR;
+            return TOK_CARET;
+        case '/':
+            return TOK_SLASH;
+        default:
+            break;
+    }
+    // Every other punctuation character is its own token.
+    field_state = FIELD_OPERAND;
+    return cls;
+}
+
+int32_t lex_skip_line() {
+    current_token.value = {};
+    for (;;) {
+        unsigned char c = scan_read();
+        if (c == 0) return TOK_END_OF_STATEMENT;
+        int32_t cls = lex_char_class(c);
+        if (cls == CHAR_BLANK) continue;
+        if (c == '\n') {
+            scan_unread();
+            return TOK_END_OF_STATEMENT;
+        }
+        if (cls == CHAR_INVALID) diag_fatal(7);
+        scan_to_end_of_line();
+        return TOK_END_OF_STATEMENT;
+    }
+}
+
+int32_t lex_find_keyword_operator(const char* word, const KeywordOperator* table, int count) {
+    int low = 0;
+    int high = count - 1;
+    while (low <= high) {
+        int mid = low + (high - low) / 2;
+        const unsigned char* a = reinterpret_cast<const unsigned char*>(word);
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(table[mid].name);
+        int difference;
+        for (;; ++a, ++b) {
+            int ca = (*a >= 'a' && *a <= 'z') ? *a - 'a' + 'A' : *a;
+            difference = ca - *b;
+            if (difference != 0 || *b == 0) break;
+        }
+        if (difference == 0) return table[mid].code;
+        if (difference < 0)
+            high = mid - 1;
+        else
+            low = mid + 1;
+    }
+    return TOK_ERROR;
+}
+
+// ---- Literals ----------------------------------------------------------------------
+
+int32_t lex_scan_number(char first_digit) {
+    const char* start = scan_pointer - 1;  // the first digit
+    const char* p = scan_pointer;
+    uint32_t radix = 10;
+    if (first_digit == '0' && (*p == 'x' || *p == 'X')) {
+        radix = 16;
+        ++p;
+    } else if (first_digit == '0' && (*p == 'b' || *p == 'B')) {
+        radix = 2;
+        ++p;
+    } else if (first_digit == '0' && *p == '.') {
+        p = start;
+    } else if (first_digit == '0') {
+        radix = 8;
+        p = start;
+    } else {
+        p = start;
+    }
+
+    uint32_t value = 0;
+    for (;;) {
+        int digit = hex_digit_value(static_cast<unsigned char>(*p));
+        if (digit < 0) break;
+        uint32_t d = static_cast<uint32_t>(digit);
+        bool room;
+        switch (radix) {
+            case 16: room = value <= 0x0FFFFFFFu; break;
+            case 8: room = value <= 0x1FFFFFFFu; break;
+            case 2: room = value < 0x80000000u; break;
+            default: room = value <= (4294967295u - d) / 10u; break;
+        }
+        if (d >= radix || !room) {
+            // The scan goes on after the offending digit.
+            scan_pointer = p + 1;
+            text_assign(start, scan_pointer);
+            return error_token(d >= radix ? 16 : 51);
+        }
+        value = value * radix + d;
+        ++p;
+    }
+
+    if (radix == 10 && *p == '.') {
+        const char* end = p + 1;
+        while (*end >= '0' && *end <= '9') ++end;
+        if (*end == 'e' || *end == 'E') {
+            const char* exponent = end + 1;
+            if (*exponent == '+' || *exponent == '-') ++exponent;
+            if (*exponent >= '0' && *exponent <= '9') {
+                while (*exponent >= '0' && *exponent <= '9') ++exponent;
+                end = exponent;
+            }
+        }
+        scan_pointer = end;
+        text_assign(start, end);
+        return convert_float(start, end);
+    }
+
+    scan_pointer = p;
+    text_assign(start, p);
+    current_token.value = {};
+    current_token.value.ref = value;
+    return TOK_INTEGER;
+}
+
+int32_t lex_scan_escape() {
+    unsigned char c = scan_read();
+    switch (c) {
+        case '"': return 34;
+        case '\'': return 39;
+        case '\\': return 92;
+        case 'a': return 7;
+        case 'b': return 8;
+        case 'f': return 12;
+        case 'n': return 10;
+        case 'r': return 13;
+        case 't': return 9;
+        case 'v': return 11;
+        case '\n':
+        case 0:
+            scan_unread();  // the line's end stays for the next token
+            return -1;
+        default: break;
+    }
+    if (c >= '0' && c <= '7') {
+        int32_t value = c - '0';
+        for (int more = 0; more < 2 && scan_peek() >= '0' && scan_peek() <= '7'; ++more)
+            value = value * 8 + (scan_read() - '0');
+        return value > 255 ? -1 : value;
+    }
+    uint32_t radix = 0;
+    if (c == 'd' || c == 'D') radix = 10;
+    if (c == 'x' || c == 'X') radix = 16;
+    if (radix == 0) return c;  // any other character stands for itself
+    // The value saturates above 255, so that no run of digits wraps round
+    // into a valid code.
+    uint32_t value = 0;
+    int digits = 0;
+    for (;;) {
+        int digit = hex_digit_value(scan_peek());
+        if (digit < 0 || static_cast<uint32_t>(digit) >= radix) break;
+        scan_read();
+        ++digits;
+        value = value > 255 ? 256 : value * radix + static_cast<uint32_t>(digit);
+    }
+    if (digits == 0 || value > 255) return -1;
+    return static_cast<int32_t>(value);
+}
+
+int32_t lex_scan_string() {
+    text_clear();
+    for (;;) {
+        unsigned char c = scan_read();
+        if (c == '\n' || c == 0) {
+            scan_unread();
+            return error_token(36);
+        }
+        if (c == '"') {
+            if (!scan_accept('"')) break;  // a doubled quote stands for one
+        } else if (c == '\\' && (scan_flags & SCAN_RAW_BACKSLASH) == 0) {
+            int32_t value = lex_scan_escape();
+            if (value < 0) return error_token(15);
+            if (value == 0) return error_token(49);
+            c = static_cast<unsigned char>(value);
+        }
+        if (token_length >= static_cast<size_t>(TOKEN_TEXT_MAX)) return error_token(4);
+        text_append(c);
+    }
+    set_interned_value(token_text, token_length);
+    return TOK_STRING;
+}
+
+int32_t lex_scan_char_constant() {
+    const char* start = scan_pointer;
+    unsigned char c = scan_read();
+    if (c == '\n' || c == 0) {
+        scan_unread();
+        return error_token(35);
+    }
+    if (c == '\'') return error_token(35);
+    int32_t value;
+    if (c == '\\') {
+        value = lex_scan_escape();
+        if (value < 0) return error_token(15);
+    } else {
+        value = c >= 0x80 ? static_cast<int32_t>(c) - 256 : c;  // a signed 8-bit code
+    }
+    text_assign(start, scan_pointer);
+    c = scan_read();
+    if (c == '\n' || c == 0) {
+        scan_unread();
+        return error_token(35);
+    }
+    if (c != '\'') return error_token(35);
+    current_token.value = {};
+    current_token.value.integer = value;
+    return TOK_INTEGER;
+}
+
+// ---- Word lookups ------------------------------------------------------------------
+
+int32_t lex_classify_mnemonic() {
+    field_state = FIELD_OPERAND;
+    current_token.value = {};
+    // The lookup may set the suffix in value bytes 4 and 5; the row goes
+    // into bytes 0 to 3.
+    if (const MnemonicEntry* row = match_find_mnemonic(token_text)) {
+        current_token.value.ref = static_cast<uint32_t>(row - target_mnemonics);
+        return TOK_MNEMONIC;
+    }
+    if (const DirectiveEntry* entry = dir_find(token_text)) {
+        current_token.value = {};
+        current_token.value.ref = static_cast<uint32_t>(dir_index_of(entry));
+        return TOK_DIRECTIVE;
+    }
+    return error_token(13);
+}
+
+int32_t lex_classify_register(const char* word) {
+    if (const RegisterEntry* reg = match_find_register(word)) {
+        current_token.value = {};
+        current_token.value.ref = static_cast<uint32_t>(reg - target_registers);
+        return TOK_REGISTER;
+    }
+    if (const ConditionEntry* condition = match_find_condition(word)) {
+        current_token.value = {};
+        current_token.value.ref = static_cast<uint32_t>(condition - target_conditions);
+        return TOK_CONDITION;
+    }
+    return 0;
+}
+
+int32_t lex_classify_operand_word(int32_t label_code) {
+    uint32_t index = intern_index_of(token_text, static_cast<uint32_t>(token_length));
+    const char* name = intern_text_at(index);
+    if (int32_t code = lex_classify_register(name); code != 0) return code;
+    int32_t keyword = lex_find_keyword_operator(name, keyword_operator_table, 20);
+    current_token.value = {};
+    current_token.value.ref = index;
+    if (keyword != TOK_ERROR) return keyword;
+    if ((scan_flags & SCAN_RAW_NAMES) != 0)
+        return label_code == TOK_LOCAL_LABEL ? TOK_LOCAL_NAME : TOK_NAME;
+    return lex_make_symbol_token(label_code, name);
+}
+
+int32_t lex_make_label_token(int32_t label_code) {
+    set_interned_value(token_text, token_length);
+    scan_accept(':');
+    field_state = FIELD_MNEMONIC;
+    return label_code;
+}
+
+int32_t lex_make_symbol_token(int32_t label_code, const char* name) {
+    SymbolKey key;
+    key.kind = label_code == TOK_LOCAL_LABEL ? SYMKIND_SPECIAL : SYMKIND_ORDINARY;
+    key.name = name;
+    Symbol* symbol = sym_reference(key);
+    if (symbol == nullptr) return error_token(0);
+    current_token.value = {};
+    current_token.value.ref = symbol->index;
+    return TOK_SYMBOL;
+}

@@ -1,0 +1,319 @@
+// Sections: the section list, the default sections, location counters,
+// the layout between the passes, the section images and the emitters
+// that count elements in pass 1 and store them in pass 2.
+#include "paasmomf.h"
+
+#include <cstring>
+
+#include "paasmdiag.h"
+#include "paasmdriver.h"
+#include "paasmexpr.h"
+#include "paasmintern.h"
+#include "paasmpool.h"
+#include "paasmsym.h"
+
+const DefaultSectionEntry default_section_table[3] = {
+    {".bss", 1, 1, 0, MEMORY_DATA, 1},
+    {".data", 1, 1, 0, MEMORY_DATA, 1},
+    {".text", 4, 2, 0, MEMORY_PROGRAM, 1},
+};
+
+Section* current_section = nullptr;
+Section* section_list = nullptr;
+Section* section_list_tail = nullptr;
+const char* default_data_name = nullptr;
+const char* default_text_name = nullptr;
+bool capture_active = false;
+uint32_t capture_count = 0;
+uint32_t capture_start = 0;
+
+namespace {
+
+constexpr const char* omf_source_name = "../src/paasmomf";
+
+// The current section of a pass that has no section at all: it accepts
+// any address space, reads location 0 and has no image, so a store into
+// it is refused like any store beyond a section's size. It is never in
+// section_list, never laid out and never written.
+Section omf_empty_section;
+Symbol omf_empty_symbol;
+
+void omf_reset_empty_section() {
+    omf_empty_symbol = Symbol{};
+    omf_empty_symbol.name = "";
+    omf_empty_symbol.section = &omf_empty_section;
+    omf_empty_symbol.scope = SCOPE_SECTION;
+    omf_empty_symbol.value_class = CLASS_EXTERNAL;
+    omf_empty_symbol.value_type = TYPE_SECTION;
+    omf_empty_symbol.flags = SYM_DEFINED_PASS1 | SYM_DEFINED_PASS2;
+    omf_empty_symbol.index = UINT32_MAX;  // not a symbol of any table
+
+    omf_empty_section = Section{};
+    omf_empty_section.symbol = &omf_empty_symbol;
+    omf_empty_section.memory_kind = MEMORY_ANY;
+    omf_empty_section.section_class = 1;
+    omf_empty_section.bytes_per_element = 1;
+    omf_empty_section.units_per_element = 1;
+}
+
+uint32_t omf_units(const Section* section) {
+    return section->units_per_element > 0 ? static_cast<uint32_t>(section->units_per_element) : 1;
+}
+
+uint32_t omf_clamp32(uint64_t value) { return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value); }
+
+// Pass 1: the elements are only counted.
+void omf_count(Section* section, uint32_t count) {
+    section->size = omf_clamp32(uint64_t{section->size} + count);
+    section->flags |= SECT_USED;
+}
+
+// A pass-2 store must fall inside what pass 1 counted.
+void omf_check_index(const Section* section, uint64_t index, int line) {
+    if (section->image == nullptr || index >= section->size) diag_fatal(1, omf_source_name, line);
+}
+
+// One element of the section's width: a 32-bit cell in host order in
+// 4-byte sections, the low byte of the value in 1-byte sections.
+void omf_store_element(Section* section, uint64_t index, uint32_t value) {
+    size_t width = section->bytes_per_element > 0 ? static_cast<size_t>(section->bytes_per_element) : 1;
+    uint8_t* cell = section->image + static_cast<size_t>(index) * width;
+    if (width >= 4)
+        std::memcpy(cell, &value, sizeof value);
+    else
+        *cell = static_cast<uint8_t>(value);
+}
+
+// The byte emitters index the image by location counter, whatever the
+// section's geometry; the bound is the element count, which never exceeds
+// the image's bytes.
+void omf_emit_byte_run(uint32_t count, const uint8_t* values, int line) {
+    Section* section = current_section;
+    if (pass_number <= 1) {
+        omf_count(section, count);
+    } else {
+        // The listing's object field (lst_set_byte / lst_set_bytes) is
+        // handed the values here once the listing exists.
+        for (uint32_t i = 0; i < count; ++i) {
+            uint64_t index = uint64_t{section->location} + i;
+            omf_check_index(section, index, line);
+            section->image[index] = values[i];
+        }
+    }
+    if (capture_active) capture_count += count;
+    section->location += count;
+}
+
+// The 16-bit and 32-bit emitters store whole elements from the element
+// index of the location counter.
+template <class T>
+void omf_emit_element_run(uint32_t count, const T* values, int line) {
+    Section* section = current_section;
+    uint32_t units = omf_units(section);
+    if (pass_number <= 1) {
+        omf_count(section, count);
+    } else {
+        // The listing's object field (lst_set_word(s) / lst_set_long(s)) is
+        // handed the values here once the listing exists.
+        uint64_t first = section->location / units;
+        for (uint32_t i = 0; i < count; ++i) {
+            omf_check_index(section, first + i, line);
+            omf_store_element(section, first + i, static_cast<uint32_t>(values[i]));
+        }
+    }
+    if (capture_active) capture_count += count;
+    section->location += static_cast<uint32_t>(uint64_t{count} * units);
+}
+
+}  // namespace
+
+void omf_init() {
+    hex_upper_address = HEX_NO_UPPER_ADDRESS;
+    capture_active = false;
+    capture_count = 0;
+    capture_start = 0;
+    default_data_name = ".data";
+    default_text_name = ".text";
+    section_list = nullptr;
+    section_list_tail = nullptr;
+    omf_reset_empty_section();
+    current_section = &omf_empty_section;
+    // The target's tables are registered here once the target exists.
+}
+
+void omf_begin_pass(int32_t pass) {
+    if (pass == 1) {
+        omf_create_default_sections();
+    } else if (pass == 2) {
+        omf_drop_unused_sections();
+        pool_release(POOL_PASS);
+        omf_layout_sections();
+        omf_allocate_images();
+    }
+}
+
+Symbol* omf_find_section(const char* name, int mark) {
+    if (name == nullptr) return nullptr;
+    for (Section* section = section_list; section != nullptr; section = section->next) {
+        if (section->symbol == nullptr || section->symbol->name == nullptr) continue;
+        if (asm_strcmp_nocase(section->symbol->name, name) != 0) continue;
+        if (mark != 0) section->flags |= SECT_USED;
+        return section->symbol;
+    }
+    return nullptr;
+}
+
+Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* symbol, uint32_t origin) {
+    auto* section = static_cast<Section*>(pool_zalloc(sizeof(Section), POOL_RUN));
+    section->memory_kind = memory_kind;
+    section->section_class = section_class;
+    section->symbol = symbol;
+    section->origin = origin;
+    section->location = origin;
+    section->next = section_list;
+    if (section_list == nullptr) section_list_tail = section;
+    section_list = section;
+    return section;
+}
+
+void omf_create_default_sections() {
+    for (const DefaultSectionEntry& row : default_section_table) {
+        Symbol* symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string(row.name)});
+        symbol->scope = SCOPE_SECTION;
+        symbol->value_class = CLASS_EXTERNAL;
+        symbol->value_type = TYPE_SECTION;
+        symbol->value.raw = 0;
+        symbol->flags |= SYM_DEFINED_PASS1 | SYM_DEFINED_PASS2;
+        Section* section = omf_create_section(row.memory_kind, row.section_class, symbol, row.origin);
+        symbol->section = section;
+        section->flags |= SECT_DEFAULT;
+        section->bytes_per_element = row.bytes_per_element;
+        section->units_per_element = row.units_per_element;
+    }
+    Symbol* text = omf_find_section(default_section_table[2].name, 0);
+    current_section = text != nullptr && text->section != nullptr ? text->section : &omf_empty_section;
+}
+
+void omf_drop_unused_sections() {
+    Section** link = &section_list;
+    section_list_tail = nullptr;
+    while (*link != nullptr) {
+        Section* section = *link;
+        if ((section->flags & SECT_DEFAULT) && !(section->flags & SECT_USED)) {
+            *link = section->next;
+            section->next = nullptr;
+        } else {
+            section_list_tail = section;
+            link = &section->next;
+        }
+    }
+}
+
+void omf_layout_sections() {
+    omf_reset_empty_section();
+    Symbol* text = omf_find_section(default_section_table[2].name, 0);
+    if (text != nullptr && text->section != nullptr)
+        current_section = text->section;
+    else if (section_list != nullptr)
+        current_section = section_list;
+    else
+        current_section = &omf_empty_section;
+
+    // Group by memory kind, keeping list order within a group.
+    Section* heads[4] = {nullptr, nullptr, nullptr, nullptr};
+    Section* tails[4] = {nullptr, nullptr, nullptr, nullptr};
+    for (Section* section = section_list; section != nullptr;) {
+        Section* next = section->next;
+        uint64_t end = uint64_t{section->origin} + section->size;
+        if (end > section->location) section->location = omf_clamp32(end);
+        int group = section->memory_kind == MEMORY_PROGRAM ? 0
+                    : section->memory_kind == MEMORY_DATA  ? 1
+                    : section->memory_kind == MEMORY_ANY   ? 2
+                                                           : 3;
+        section->next = nullptr;
+        if (tails[group] != nullptr)
+            tails[group]->next = section;
+        else
+            heads[group] = section;
+        tails[group] = section;
+        section = next;
+    }
+
+    section_list = nullptr;
+    section_list_tail = nullptr;
+    for (Section* head : heads) {
+        for (Section* section = head; section != nullptr;) {
+            Section* next = section->next;
+            if (section->location > section->high_water) section->high_water = section->location;
+            section->location = section->origin;
+            section->next = nullptr;
+            if (section_list_tail != nullptr)
+                section_list_tail->next = section;
+            else
+                section_list = section;
+            section_list_tail = section;
+            section = next;
+        }
+    }
+
+    for (Section* section = section_list; section != nullptr; section = section->next) {
+        uint32_t span = section->high_water >= section->origin ? section->high_water - section->origin : 0;
+        section->size = span / omf_units(section);
+    }
+
+    // Sections of one memory kind lie back to back in list order.
+    uint64_t sums[3] = {0, 0, 0};
+    for (Section* section = section_list; section != nullptr; section = section->next) {
+        int kind = section->memory_kind == MEMORY_PROGRAM ? 0
+                   : section->memory_kind == MEMORY_DATA  ? 1
+                   : section->memory_kind == MEMORY_ANY   ? 2
+                                                          : -1;
+        if (kind < 0 || section->high_water == 0) continue;
+        section->placed_address = omf_clamp32(sums[kind]);
+        sums[kind] += section->high_water;
+    }
+}
+
+void omf_allocate_images() {
+    for (Section* section = section_list; section != nullptr; section = section->next) {
+        section->instruction_count = 0;
+        section->image = nullptr;
+        if (section->size == 0 || section->bytes_per_element <= 0) continue;
+        size_t bytes_per_element = static_cast<size_t>(section->bytes_per_element);
+        section->image = static_cast<uint8_t*>(pool_alloc_array(section->size, bytes_per_element, POOL_PASS));
+        std::memset(section->image, 0, size_t{section->size} * bytes_per_element);
+    }
+    omf_empty_section.instruction_count = 0;
+}
+
+void omf_advance_location(uint32_t units) {
+    // A section that only reserves space is still used: it keeps its size.
+    current_section->location += units;
+    current_section->flags |= SECT_USED;
+}
+
+void omf_begin_capture() {
+    capture_active = true;
+    capture_count = 0;
+    capture_start = current_section->location;
+    current_section->flags |= SECT_USED;
+}
+
+void omf_end_capture() {
+    // In pass 2 with a listing, the captured elements go to the listing as
+    // one object field here once the listing exists.
+    capture_active = false;
+    capture_count = 0;
+}
+
+void omf_emit_byte(uint8_t value) { omf_emit_byte_run(1, &value, 779); }
+
+void omf_emit_bytes(uint32_t count, const uint8_t* values) { omf_emit_byte_run(count, values, 821); }
+
+void omf_emit_word(uint16_t value) { omf_emit_element_run(1, &value, 860); }
+
+void omf_emit_words(uint32_t count, const uint16_t* values) { omf_emit_element_run(count, values, 902); }
+
+void omf_emit_long(uint32_t value) { omf_emit_element_run(1, &value, 941); }
+
+void omf_emit_longs(uint32_t count, const uint32_t* values) { omf_emit_element_run(count, values, 983); }

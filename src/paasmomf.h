@@ -1,0 +1,97 @@
+// Sections, location counters, section images, the emitters and the
+// Intel HEX writer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+struct Symbol;
+
+enum MemoryKind : uint8_t {
+    MEMORY_PROGRAM = 1,
+    MEMORY_DATA = 2,
+    MEMORY_ANY = 4,
+};
+
+enum SectionFlag : uint8_t {
+    SECT_DEFAULT = 0x01,
+    SECT_USED = 0x02,
+};
+
+struct Section {
+    uint32_t location;         // location counter, in address units
+    Section* next;             // next of section_list
+    Symbol* symbol;            // the section's name symbol
+    uint8_t memory_kind;
+    uint8_t section_class;
+    int16_t bytes_per_element; // 1 or 4
+    int16_t units_per_element; // 1 or 2
+    int32_t section_line;      // line of the last .section naming it
+    Symbol* labels;            // labels in ascending value order
+    uint32_t high_water;
+    uint32_t origin;
+    uint32_t size;             // elements (counted in pass 1, then laid out)
+    uint32_t placed_address;   // address units
+    uint8_t flags;
+    int32_t instruction_count;
+    uint32_t last_hazard_defs;
+    uint8_t* image;            // size * bytes_per_element bytes, from pass 2
+};
+
+struct DefaultSectionEntry {
+    const char* name;
+    int16_t bytes_per_element;
+    int16_t units_per_element;
+    uint32_t origin;
+    uint8_t memory_kind;
+    uint8_t section_class;
+};
+extern const DefaultSectionEntry default_section_table[3];
+
+// Never null once pass 1 has begun: a pass with no section at all works on
+// an empty stand-in section that is never laid out or written.
+extern Section* current_section;
+extern Section* section_list;
+extern Section* section_list_tail;
+extern const char* default_data_name;
+extern const char* default_text_name;
+extern bool capture_active;
+extern uint32_t capture_count;
+extern uint32_t capture_start;
+extern uint32_t hex_upper_address;  // no extended address record yet: above 0xFFFF
+// The value of hex_upper_address before the first extended address record:
+// no upper address bits can equal it.
+constexpr uint32_t HEX_NO_UPPER_ADDRESS = 0xFFFFFFFFu;
+extern FILE* hex_file;
+
+void omf_init();
+void omf_begin_pass(int32_t pass);
+Symbol* omf_find_section(const char* name, int mark);
+Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* symbol, uint32_t origin);
+void omf_create_default_sections();
+void omf_drop_unused_sections();
+void omf_layout_sections();
+void omf_allocate_images();
+void omf_advance_location(uint32_t units);
+void omf_begin_capture();
+void omf_end_capture();
+
+void omf_emit_byte(uint8_t value);
+void omf_emit_bytes(uint32_t count, const uint8_t* values);
+void omf_emit_word(uint16_t value);
+void omf_emit_words(uint32_t count, const uint16_t* values);
+void omf_emit_long(uint32_t value);
+void omf_emit_longs(uint32_t count, const uint32_t* values);
+
+// Intel HEX.
+void omf_write_hex_file(const std::string& source_name, std::string& hex_name);
+FILE* omf_open_object_file(const std::string& source_name, std::string& name, const char* mode,
+                           const char* extension);
+void omf_write_hex_records();
+void omf_write_hex_section(const Section* section);
+void omf_write_hex_data(const uint8_t* image, uint32_t count, uint32_t byte_address);
+void omf_write_hex_data_record(const uint8_t* elements, uint32_t count, uint32_t byte_address);
+void omf_write_hex_extended_address(uint32_t upper);
+void omf_write_hex_end_record();
+void omf_hex_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));

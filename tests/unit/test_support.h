@@ -1,0 +1,52 @@
+// Set-up shared by the unit tests of the assembler's components.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "paasmdriver.h"
+#include "paasmintern.h"
+#include "paasmlex.h"
+#include "paasmomf.h"
+#include "paasmsym.h"
+
+namespace test_support {
+
+// The state of a fresh run before pass 1, with prog.s as the source.
+inline void start_run() {
+    main_source.name = "prog.s";
+    main_source.line = 0;
+    pass_number = 0;
+    omf_init();
+    intern_init();
+    sym_init();
+}
+
+// The per-pass hooks of the sections and the symbols.
+inline void begin_pass(int pass) {
+    pass_number = pass;
+    main_source.line = 0;
+    omf_begin_pass(pass);
+    sym_begin_pass();
+}
+
+inline Section* section_named(const char* name) {
+    Symbol* symbol = omf_find_section(name, 0);
+    return symbol != nullptr ? symbol->section : nullptr;
+}
+
+// Puts operand text on the current line for the pass-1 scanner; the next
+// token read comes from it.
+inline void put_operand_line(const char* operand) {
+    std::string line = std::string(operand) + "\n";
+    ASSERT_LT(line.size(), sizeof line_buffer);
+    std::memcpy(line_buffer, line.c_str(), line.size() + 1);
+    scan_pointer = line_buffer;
+    field_state = FIELD_OPERAND;
+    scan_flags = 0;
+    pass_number = 1;
+}
+
+}  // namespace test_support
