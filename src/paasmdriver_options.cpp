@@ -9,6 +9,7 @@
 #include "paasmdriver.h"
 #include "paasmlex.h"
 #include "paasmquodra.h"
+#include "platform.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ bool read_decimal(const char* text, long& value) {
 
 void open_source(const std::string& name) {
     main_source.name = name;
-    main_source.file = std::fopen(name.c_str(), "r");
+    main_source.file = platform_open_for_reading(name, "r");
     if (main_source.file == nullptr) asm_exit_with_usage("Cannot open '%s'", name.c_str());
     for (char& mark : main_source.marks) mark = ' ';
 }

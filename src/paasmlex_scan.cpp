@@ -441,11 +441,39 @@ int32_t lex_scan_number(char first_digit) {
         p = start;
     }
 
+    // The digits first: a digit that the radix does not allow ends the
+    // token just after it.
+    const char* digits = p;
+    for (int digit; (digit = hex_digit_value(static_cast<unsigned char>(*p))) >= 0; ++p) {
+        if (static_cast<uint32_t>(digit) >= radix) {
+            scan_pointer = p + 1;
+            text_assign(start, scan_pointer);
+            return error_token(16);
+        }
+    }
+
+    if (radix == 10 && *p == '.') {
+        // A floating-point constant; its integral part is not held to 32
+        // bits. An 'e' and its sign belong to it even when no digit follows.
+        const char* end = p + 1;
+        while (*end >= '0' && *end <= '9') ++end;
+        if (*end == 'e' || *end == 'E') {
+            ++end;
+            if (*end == '+' || *end == '-') ++end;
+            while (*end >= '0' && *end <= '9') ++end;
+        }
+        scan_pointer = end;
+        text_assign(start, end);
+        return convert_float(start, end);
+    }
+
+    // An integer: every radix holds exactly 0 to 0xFFFFFFFF. An overflow is
+    // one error token for the whole number.
+    scan_pointer = p;
+    text_assign(start, p);
     uint32_t value = 0;
-    for (;;) {
-        int digit = hex_digit_value(static_cast<unsigned char>(*p));
-        if (digit < 0) break;
-        uint32_t d = static_cast<uint32_t>(digit);
+    for (const char* q = digits; q < p; ++q) {
+        uint32_t d = static_cast<uint32_t>(hex_digit_value(static_cast<unsigned char>(*q)));
         bool room;
         switch (radix) {
             case 16: room = value <= 0x0FFFFFFFu; break;
@@ -453,34 +481,10 @@ int32_t lex_scan_number(char first_digit) {
             case 2: room = value < 0x80000000u; break;
             default: room = value <= (4294967295u - d) / 10u; break;
         }
-        if (d >= radix || !room) {
-            // The scan goes on after the offending digit.
-            scan_pointer = p + 1;
-            text_assign(start, scan_pointer);
-            return error_token(d >= radix ? 16 : 51);
-        }
+        if (!room) return error_token(51);
         value = value * radix + d;
-        ++p;
     }
 
-    if (radix == 10 && *p == '.') {
-        const char* end = p + 1;
-        while (*end >= '0' && *end <= '9') ++end;
-        if (*end == 'e' || *end == 'E') {
-            const char* exponent = end + 1;
-            if (*exponent == '+' || *exponent == '-') ++exponent;
-            if (*exponent >= '0' && *exponent <= '9') {
-                while (*exponent >= '0' && *exponent <= '9') ++exponent;
-                end = exponent;
-            }
-        }
-        scan_pointer = end;
-        text_assign(start, end);
-        return convert_float(start, end);
-    }
-
-    scan_pointer = p;
-    text_assign(start, p);
     current_token.value = {};
     current_token.value.ref = value;
     return TOK_INTEGER;

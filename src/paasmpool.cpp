@@ -9,7 +9,15 @@
 
 namespace {
 
-PoolChunk pool_anchor[POOL_COUNT];  // empty heads of the pool chains
+// The empty heads of the pool chains. Their data position is a real
+// address with no room behind it, so that a request for 0 bytes from a
+// pool that holds nothing yet still gets an address, never none.
+alignas(8) uint8_t pool_anchor_data[8];
+PoolChunk pool_anchor[POOL_COUNT] = {
+    {nullptr, 0, pool_anchor_data, pool_anchor_data},
+    {nullptr, 0, pool_anchor_data, pool_anchor_data},
+    {nullptr, 0, pool_anchor_data, pool_anchor_data},
+};
 PoolChunk* pool_current[POOL_COUNT] = {&pool_anchor[0], &pool_anchor[1], &pool_anchor[2]};
 PoolChunk* pool_free_list = nullptr;
 

@@ -239,7 +239,7 @@ DeviceFileHeader* dev_open_database(std::string& path, const char* name) {
         exists = platform_file_size(path, size);
     }
 
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = platform_open_for_reading(path, "rb");
     if (file == nullptr) return nullptr;
 
     dev_reader = DevReader{};

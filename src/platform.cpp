@@ -53,6 +53,17 @@ bool platform_file_size(const std::string& path, uint64_t& size) {
     return true;
 }
 
+FILE* platform_open_for_reading(const std::string& path, const char* mode) {
+    FILE* file = std::fopen(path.c_str(), mode);
+    if (file == nullptr) return nullptr;
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
 bool platform_same_file(const std::string& a, const std::string& b) {
     if (a == b) return true;
     struct stat sa, sb;

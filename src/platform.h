@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // True for both path separators, '/' and '\'.
@@ -25,6 +26,10 @@ std::string platform_executable_dir();
 // File status: true when `path` names something that exists; `size`
 // receives its size in bytes.
 bool platform_file_size(const std::string& path, uint64_t& size);
+
+// Opens `path` for reading like fopen, but refuses a directory, which
+// cannot be read as a file (some systems open it all the same).
+FILE* platform_open_for_reading(const std::string& path, const char* mode);
 
 // True when the two paths name the same existing file (or are equal texts).
 bool platform_same_file(const std::string& a, const std::string& b);

@@ -382,6 +382,23 @@ TEST_F(DeviceDatabaseTest, OpenLeavesPathLastTried) {
     }
 }
 
+TEST_F(DeviceDatabaseTest, PerDevicePathThatIsADirectoryCannotBeOpened) {
+    // The path exists, so it is the one chosen; it cannot be read as a
+    // file, and the warning names it. The database one up is not tried.
+    std::filesystem::create_directories(device_file("DIRDEV"));
+    write_file(one_up_db, db_with({{"DIRDEV", 0x40000001}}).bytes().data);
+    Outcome o = select_at(own_db, "dirdev");
+    EXPECT_FALSE(o.selected);
+    EXPECT_EQ(o.console, w11(device_file("DIRDEV")));
+
+    // Likewise a directory where the database one up should be.
+    std::filesystem::remove(one_up_db);
+    std::filesystem::create_directories(one_up_db);
+    o = select_at(own_db, "other");
+    EXPECT_FALSE(o.selected);
+    EXPECT_EQ(o.console, w11(one_up_db));
+}
+
 TEST_F(DeviceDatabaseTest, OpenWithoutNameUsesDatabaseOrOneUp) {
     write_file(own_db, db_with({}).bytes().data);
     std::string path = own_db;

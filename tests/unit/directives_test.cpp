@@ -22,6 +22,7 @@
 #include "paasmintern.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
+#include "paasmquodra.h"
 #include "paasmsym.h"
 
 namespace {
@@ -174,6 +175,16 @@ struct AsmRun {
 // Assembles `source` as the file t.s in a fresh directory (which is also
 // the working directory and TEMP), with the given options before it.
 AsmRun assemble(const std::string& source, std::vector<std::string> options = {}) {
+    // What one run leaves behind that the next run in this process would
+    // otherwise take over.
+    lex_reset();
+    pass_number = 0;
+    error_count = 0;
+    warning_count = 0;
+    lines_read = 0;
+    line_total = 0;
+    pass_line_count = 0;
+    main_source.line = 0;
     char dir_template[] = "/tmp/zpa-directives-XXXXXX";
     if (mkdtemp(dir_template) == nullptr) {
         ADD_FAILURE() << "no temporary directory";
@@ -967,6 +978,125 @@ TEST(Directives, TwoByteAndFourByteAreWordAndLong) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, error_line(2, 21, "Operand out of range"));
     EXPECT_EQ(bytes_of(".data"), (Bytes{0x34, 0x12, 0x00, 0x00, 0xEF, 0xCD, 0xAB, 0x89}));
+}
+
+// ---- The statement loop ------------------------------------------------------------
+
+// A stand-in target: NOP has no shadow, BTSC may skip the next instruction,
+// REPEAT repeats it, and DO may not stand in the shadow of a REPEAT. Its
+// encoder emits the row's base word as one cell.
+const MnemonicEntry loop_mnemonics[] = {
+    {"BTSC", 0xA70000, 0, 1, nullptr, 0, 0, 0, SHADOW_SKIP, 0, 0, 0},
+    {"DO", 0x080000, 0, 1, nullptr, 0, 0, 0, SHADOW_NONE, SHADOW_REPEAT, 0, 0},
+    {"NOP", 0x000000, 0, 1, nullptr, 0, 0, 0, SHADOW_NONE, 0, 0, 0},
+    {"REPEAT", 0x090000, 0, 1, nullptr, 0, 0, 0, SHADOW_REPEAT, 0, 0, 0},
+};
+const RegisterEntry loop_registers[] = {
+    {"W0", REG_W, 0, 0x1},
+    {"W1", REG_W, 1, 0x2},
+};
+
+void loop_encode(const SymbolKey&, const MnemonicEntry* row) {
+    lex_next_token();
+    omf_emit_long(row->base_word);
+}
+
+class StatementLoop : public testing::Test {
+protected:
+    void SetUp() override {
+        target_mnemonics = loop_mnemonics;
+        target_mnemonic_count = 4;
+        target_registers = loop_registers;
+        target_register_count = 2;
+        target_encode_hook = loop_encode;
+    }
+    void TearDown() override {
+        target_mnemonics = nullptr;
+        target_mnemonic_count = 0;
+        target_registers = nullptr;
+        target_register_count = 0;
+        target_encode_hook = nullptr;
+    }
+};
+
+TEST_F(StatementLoop, ShadowRules) {
+    struct Case {
+        const char* source;
+        std::string errors;
+        Cells cells;                  // every instruction is encoded, whatever the errors
+        const char* label = nullptr;  // a label in a shadow is defined all the same
+        uint32_t label_value = 0;
+    } cases[] = {
+        // The instruction after a REPEAT may not be one that refuses it.
+        {"\tREPEAT\n\tDO\n", error_line(2, 27, "Invalid instruction sequence"), {0x090000, 0x080000}},
+        // A skip shadow is no repeat shadow.
+        {"\tBTSC\n\tDO\n", "", {0xA70000, 0x080000}},
+        // An instruction without a shadow ends it.
+        {"\tREPEAT\n\tNOP\n\tDO\n", "", {0x090000, 0, 0x080000}},
+        // Directives between the two do not end it.
+        {"\tREPEAT\n\t.ident \"x\"\n\tDO\n", error_line(3, 27, "Invalid instruction sequence"),
+         {0x090000, 0x080000}},
+        // A label alone on its line in either shadow.
+        {"\tBTSC\nlab:\n\tNOP\n", error_line(2, 27, "Invalid instruction sequence"), {0xA70000, 0}, "lab", 2},
+        {"\tREPEAT\nlab:\n\tNOP\n", error_line(2, 27, "Invalid instruction sequence"), {0x090000, 0}, "lab", 2},
+        // A skip or REPEAT as the source's last instruction: at the end of
+        // the pass, on the last line read.
+        {"\tNOP\n\tBTSC\n", error_line(2, 26, "Unterminated instruction sequence"), {0, 0xA70000}},
+        {"\tREPEAT\n\n; done\n", error_line(3, 26, "Unterminated instruction sequence"), {0x090000}},
+    };
+    for (const Case& c : cases) {
+        AsmRun run = assemble(c.source);
+        EXPECT_EQ(run.status, c.errors.empty() ? 0 : 1) << c.source;
+        EXPECT_EQ(run.errors, c.errors) << c.source;
+        EXPECT_EQ(cells_of(".text"), c.cells) << c.source;
+        if (c.label != nullptr) {
+            EXPECT_TRUE(defined(c.label)) << c.source;
+            EXPECT_EQ(value_of(c.label), c.label_value) << c.source;
+        }
+    }
+}
+
+TEST_F(StatementLoop, LabelAloneIsDefinedLabelBeforeAnInstructionIsNot) {
+    AsmRun run = assemble(
+        "\tNOP\n"
+        "alone:\n"
+        "\tNOP\n"
+        "with:\tNOP\n"
+        "\tNOP\n");
+    EXPECT_EQ(run.status, 0);
+    ASSERT_TRUE(defined("alone"));
+    EXPECT_EQ(value_of("alone"), 2u);
+    EXPECT_FALSE(defined("with"));
+    EXPECT_EQ(cells_of(".text").size(), 4u);
+}
+
+TEST_F(StatementLoop, SecondLabelEndsTheStatement) {
+    // The first label is defined; the second and the instruction are not read.
+    AsmRun run = assemble(
+        "one: two: NOP\n"
+        "\tNOP\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, error_line(1, 5, "Multiple labels are not permitted"));
+    ASSERT_TRUE(defined("one"));
+    EXPECT_EQ(value_of("one"), 0u);
+    EXPECT_FALSE(defined("two"));
+    EXPECT_EQ(cells_of(".text"), (Cells{0}));
+}
+
+// The stand-in target's register names are what an equate can name.
+using EquWithRegisters = StatementLoop;
+
+TEST_F(EquWithRegisters, RegisterEquateIsStoredInPass2) {
+    // Pass 1 has seen the name as a reference when it scanned it, so it
+    // does not store the register there (silently); pass 2 does.
+    AsmRun run = assemble("\t.equ wr, W1\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    Symbol* wr = symbol("wr");
+    ASSERT_NE(wr, nullptr);
+    EXPECT_EQ(wr->value_class, CLASS_ABSOLUTE);
+    EXPECT_EQ(wr->value_type, TYPE_REGISTER);
+    EXPECT_EQ(wr->value.reg, &loop_registers[1]);
 }
 
 }  // namespace

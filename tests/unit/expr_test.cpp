@@ -1255,6 +1255,60 @@ TEST_F(ExprParser, AddressSpaceWarningsForProgramOperands) {
     EXPECT_EQ(GetCapturedStderr(), "");
 }
 
+TEST_F(ExprParser, HandleOfALabelDefinedFurtherDownMarksItInPassTwoOnly) {
+    scan("handle later");
+    ExprValue v;
+    ASSERT_EQ(expr_evaluate(v), 0);
+    Symbol* later = sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string("later")});
+    ASSERT_NE(later, nullptr);
+    // Not defined yet in pass 1: the operator passes the unknown value on.
+    EXPECT_EQ(v.value_class, CLASS_UNKNOWN);
+    EXPECT_EQ(v.last_operator, OP_HANDLE);
+    EXPECT_EQ(later->flags & SYM_BRANCH_TARGET, 0);
+
+    // Pass 1 then defines it further down.
+    later->value_class = CLASS_RELOCATABLE;
+    later->value_type = TYPE_INTEGER;
+    later->section = &text_section;
+    later->value.raw = 0x30;
+    later->flags |= SYM_DEFINED_PASS1;
+    replay();
+    ASSERT_EQ(expr_evaluate(v), 0);
+    EXPECT_EQ(v.value_class, CLASS_RELOCATABLE);
+    EXPECT_EQ(v.value_type, TYPE_LOW_WORD);
+    EXPECT_NE(later->flags & SYM_BRANCH_TARGET, 0);
+}
+
+TEST_F(ExprParser, RawNamesAreLookedUpByTheirKindOfName) {
+    Symbol* start = label("start", &text_section, 0x10);
+    Symbol* special = sym_lookup_or_create(SymbolKey{SYMKIND_SPECIAL, intern_string("count?")});
+    special->value_class = CLASS_ABSOLUTE;
+    special->value_type = TYPE_INTEGER;
+    special->value.raw = 5;
+    special->flags |= SYM_DEFINED_PASS1;
+    struct Case {
+        const char* text;
+        int8_t cls;
+        uint32_t value;
+        Symbol* symbol;
+    } cases[] = {
+        {"start + 2", CLASS_RELOCATABLE, 0x12, start},
+        {"count? * 3", CLASS_ABSOLUTE, 15, nullptr},
+    };
+    for (const Case& c : cases) {
+        test_support::put_operand_line(c.text);
+        scan_flags = SCAN_RAW_NAMES;
+        std::rewind(token_file);
+        lex_next_token();
+        ASSERT_TRUE(current_token.code == TOK_NAME || current_token.code == TOK_LOCAL_NAME) << c.text;
+        ExprValue v;
+        ASSERT_EQ(expr_evaluate(v), 0) << c.text;
+        EXPECT_EQ(v.value_class, c.cls) << c.text;
+        EXPECT_EQ(v.value.raw, uint64_t{c.value}) << c.text;
+        EXPECT_EQ(v.symbol, c.symbol) << c.text;
+    }
+}
+
 TEST_F(ExprParser, NoShortCircuitInLogicalOperators) {
     label("target", &text_section, 0x10);
     scan("0 && HANDLE target");

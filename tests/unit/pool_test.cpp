@@ -38,6 +38,16 @@ TEST(Pool, ZeroByteRequestReservesNothing) {
     EXPECT_EQ(b - a, 8u);
 }
 
+TEST(Pool, ZeroByteRequestFromAPoolWithNothingInItIsStillAnAddress) {
+    for (int pool : {POOL_RUN, POOL_PASS, POOL_SCRATCH}) {
+        pool_release(pool);  // back to the empty head, whatever came before
+        EXPECT_NE(pool_alloc(0, pool), nullptr) << pool;
+        EXPECT_NE(pool_zalloc(0, pool), nullptr) << pool;
+        EXPECT_NE(pool_alloc_array(0, 16, pool), nullptr) << pool;
+        EXPECT_EQ(pool_current_free(pool), 0u) << pool;  // and it took no chunk
+    }
+}
+
 TEST(Pool, ZallocClearsTheBytes) {
     auto* dirty = static_cast<unsigned char*>(pool_alloc(64, POOL_SCRATCH));
     for (int i = 0; i < 64; ++i) dirty[i] = 0xAB;

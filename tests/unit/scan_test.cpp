@@ -449,6 +449,28 @@ TEST_F(Scan, NumbersEndAtTheFirstOtherCharacter) {
     tokens = scan("08,1\n", FIELD_OPERAND);
     ASSERT_EQ(codes(tokens), (std::vector<int32_t>{TOK_ERROR, TOK_COMMA, TOK_INTEGER,
                                                    TOK_END_OF_STATEMENT}));
+
+    // An overflow is found once all the digits are read: the number is one
+    // token, in every radix, and a later digit that the radix does not allow
+    // is still error 16.
+    struct Case {
+        const char* line;
+        int32_t error;
+    } cases[] = {
+        {"99999999999,1\n", 51},
+        {"0x1234567890,1\n", 51},
+        {"0777777777777,1\n", 51},
+        {"0b111111111111111111111111111111111,1\n", 51},
+        {"99999999999a,1\n", 16},
+    };
+    for (const Case& c : cases) {
+        tokens = scan(c.line, FIELD_OPERAND);
+        ASSERT_EQ(codes(tokens), (std::vector<int32_t>{TOK_ERROR, TOK_COMMA, TOK_INTEGER,
+                                                       TOK_END_OF_STATEMENT}))
+            << c.line;
+        EXPECT_EQ(tokens[0].value.value.integer, c.error) << c.line;
+        EXPECT_EQ(tokens[2].value.value.integer, 1) << c.line;
+    }
 }
 
 TEST_F(Scan, FloatingPointConstants) {
@@ -459,6 +481,9 @@ TEST_F(Scan, FloatingPointConstants) {
         {"1.5e3", 1500.0},  {"0.5", 0.5},        {"2.25E-2", 0.0225}, {"1.5e+2", 150.0},
         {"1.", 1.0},        {"3.0e", 3.0},       {"1.1", 1.1},        {"1.0e-999", 0.0},
         {"4.9e-324", std::numeric_limits<double>::denorm_min()},
+        // The part before the '.' is not held to 32 bits.
+        {"5000000000.0", 5e9}, {"4294967296.5", 4294967296.5},
+        {"123456789012345678901234567890.0", 123456789012345678901234567890.0},
     };
     for (const Case& c : cases) {
         Scanned s = first(c.text);
@@ -472,10 +497,29 @@ TEST_F(Scan, FloatingPointConstants) {
     ASSERT_EQ(large_mantissa.code, TOK_ERROR);
     EXPECT_EQ(large_mantissa.value.value.integer, 50);
 
-    // An 'e' without digits is not part of the constant.
-    auto tokens = scan("3.0e\n", FIELD_OPERAND, SCAN_RAW_NAMES);
-    ASSERT_EQ(codes(tokens), (std::vector<int32_t>{TOK_FLOAT, TOK_NAME, TOK_END_OF_STATEMENT}));
-    EXPECT_EQ(text_of(tokens[1]), "e");
+    // The 'e' and its sign belong to the constant even without digits after
+    // them: only the character that ends the constant starts the next token.
+    struct Rest {
+        const char* line;
+        double value;
+        const char* next;  // the name after the constant, or none
+    } rests[] = {
+        {"3.0e\n", 3.0, nullptr},
+        {"1.5e+x\n", 1.5, "x"},
+        {"2.5E-y\n", 2.5, "y"},
+        {"1.5ex\n", 1.5, "x"},
+        {"1.5e3x\n", 1500.0, "x"},
+    };
+    for (const Rest& r : rests) {
+        auto tokens = scan(r.line, FIELD_OPERAND, SCAN_RAW_NAMES);
+        std::vector<int32_t> expected{TOK_FLOAT, TOK_END_OF_STATEMENT};
+        if (r.next != nullptr) expected.insert(expected.begin() + 1, TOK_NAME);
+        ASSERT_EQ(codes(tokens), expected) << r.line;
+        EXPECT_EQ(tokens[0].value.value.real, r.value) << r.line;
+        if (r.next != nullptr) {
+            EXPECT_EQ(text_of(tokens[1]), r.next) << r.line;
+        }
+    }
 }
 
 // ---- Strings, escapes and character constants -------------------------------------
