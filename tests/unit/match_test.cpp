@@ -101,15 +101,7 @@ protected:
     void TearDown() override {
         if (token_file != nullptr) std::fclose(token_file);
         token_file = nullptr;
-        target_mnemonics = nullptr;
-        target_mnemonic_count = 0;
-        target_registers = nullptr;
-        target_register_count = 0;
-        target_conditions = nullptr;
-        target_condition_count = 0;
-        target_available_hook = nullptr;
-        target_suffix_hook = nullptr;
-        target_encode_hook = nullptr;
+        test_support::clear_target();
     }
 
     // Puts operand text on the line; in pass 1 the next token read comes

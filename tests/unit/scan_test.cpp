@@ -3,6 +3,8 @@
 // characters that end the run.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <cctype>
 #include <cstring>
 #include <limits>
@@ -48,16 +50,7 @@ const MnemonicEntry* test_suffix(const MnemonicEntry* row, const char* suffix) {
     return nullptr;
 }
 
-void clear_target() {
-    target_mnemonics = nullptr;
-    target_mnemonic_count = 0;
-    target_registers = nullptr;
-    target_register_count = 0;
-    target_conditions = nullptr;
-    target_condition_count = 0;
-    target_suffix_hook = nullptr;
-    target_available_hook = nullptr;
-}
+using test_support::clear_target;
 
 void register_test_target() {
     target_mnemonics = test_mnemonics;

@@ -10,6 +10,7 @@
 #include "paasmintern.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
+#include "paasmquodra.h"
 #include "paasmsym.h"
 
 namespace test_support {
@@ -47,6 +48,19 @@ inline void put_operand_line(const char* operand) {
     field_state = FIELD_OPERAND;
     scan_flags = 0;
     pass_number = 1;
+}
+
+// Removes a test's own target tables and hooks again.
+inline void clear_target() {
+    target_mnemonics = nullptr;
+    target_mnemonic_count = 0;
+    target_registers = nullptr;
+    target_register_count = 0;
+    target_conditions = nullptr;
+    target_condition_count = 0;
+    target_encode_hook = nullptr;
+    target_suffix_hook = nullptr;
+    target_available_hook = nullptr;
 }
 
 }  // namespace test_support
