@@ -11,6 +11,7 @@
 #include "paasmlex.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "paasmdiag.h"
@@ -111,7 +112,8 @@ void lex_position_line_records() {
 // The scanner's error numbers carry no arguments; a number whose message
 // wants one could only come from a damaged record.
 int lex_reportable_error(int32_t number) {
-    if (number <= 0 || number >= 53 || error_message_table[number] == nullptr ||
+    if (number <= 0 || static_cast<size_t>(number) >= std::size(error_message_table) - 1 ||
+        error_message_table[number] == nullptr ||
         std::strchr(error_message_table[number], '%') != nullptr)
         return 0;
     return number;
