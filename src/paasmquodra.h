@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+struct ExprValue;
+struct Symbol;
+
 // ---- Device family and the device database -------------------------------
 
 // The selected device family; 2 unless --mcpu selects another.
@@ -143,3 +146,182 @@ extern int target_condition_count;
 extern TargetEncodeHook target_encode_hook;
 extern TargetSuffixHook target_suffix_hook;
 extern TargetAvailableHook target_available_hook;
+
+// ---- The target's own tables ------------------------------------------------
+
+extern const MnemonicEntry mnemonic_table[104];
+extern const RegisterEntry register_table[22];
+extern const ConditionEntry condition_code_table[22];
+extern const SuffixEntry suffix_table[17];
+extern const char* const runtime_helper_table[58];
+
+// Installs the tables and the three callbacks into the generic assembler.
+void tgt_register_target();
+int tgt_is_mnemonic_available(int row);
+const MnemonicEntry* tgt_parse_suffix(const MnemonicEntry* row, const char* suffix);
+
+// ---- Resources ----------------------------------------------------------------
+
+// Bits of a resource mask: W0..W15 are bits 0..15, the accumulators, the
+// page registers, data memory as one resource and the status register.
+enum ResourceBit : uint32_t {
+    RES_ACCUMULATOR_A = 0x00010000u,
+    RES_ACCUMULATOR_B = 0x00020000u,
+    RES_DSRPAG = 0x00040000u,
+    RES_DSWPAG = 0x00080000u,
+    RES_TBLPAG = 0x00100000u,
+    RES_DATA_MEMORY = 0x40000000u,
+    RES_STATUS = 0x80000000u,
+};
+
+struct ResourcePair {
+    uint32_t defs = 0;  // resources written
+    uint32_t uses = 0;  // resources read
+};
+
+// Roles of an effective-address operand.
+enum OperandRole : int {
+    ROLE_NONE = 0,
+    ROLE_SOURCE = 1,
+    ROLE_DESTINATION = 2,
+    ROLE_BOTH = 3,
+};
+
+// The suffix of the statement being encoded (suffix-table bits); 0
+// between statements. An encoder that honours a suffix clears its bits.
+extern uint32_t pending_suffix;
+
+enum SuffixBit : uint32_t {
+    SUFFIX_B = 0x0001,
+    SUFFIX_W = 0x0002,
+    SUFFIX_D = 0x0004,
+    SUFFIX_SIZE_BITS = 0x0007,
+    SUFFIX_SS = 0x0008,
+    SUFFIX_SU = 0x0010,
+    SUFFIX_US = 0x0020,
+    SUFFIX_UU = 0x0040,
+    SUFFIX_SW = 0x0080,
+    SUFFIX_SD = 0x0100,
+    SUFFIX_UW = 0x0200,
+    SUFFIX_UD = 0x0400,
+    SUFFIX_L = 0x0800,  // also ".c"
+    SUFFIX_Z = 0x1000,
+    SUFFIX_N = 0x2000,
+    SUFFIX_R = 0x4000,
+    SUFFIX_S = 0x8000,
+};
+
+// ---- The working state of one instruction -------------------------------------
+
+// What an encoder gathers for one statement. Every encoder of classes 2 to
+// 34 starts it with tgt_begin_instruction, fills it while parsing the
+// operands, and ends with tgt_finish_instruction, which runs the hazard
+// check, the scheduler report, the abstraction report and the emission in
+// that order.
+enum SchedReport : int {
+    SCHED_REPORT_INSTRUCTION = 0,  // the instruction continues the scheduling block
+    SCHED_REPORT_BRANCH = 1,       // it ends the block (branch_slots, branch_probability)
+};
+
+struct TgtInstruction {
+    const MnemonicEntry* row = nullptr;
+    uint32_t words[2] = {0, 0};  // words[0] starts as the row's base word
+    int word_count = 1;          // 1 or 2
+    ResourcePair arch;           // starts as the row's implicit defs and uses
+    ResourcePair hazard;
+    int ends_block = 0;          // starts as the row's MNEMONIC_ENDS_RUN
+    int record_then_end = 0;     // record the instruction, then end the block
+    int32_t slot_count = -1;     // row's slot count when it may fill a slot
+    int sched_report = SCHED_REPORT_INSTRUCTION;
+    int32_t branch_slots = 0;
+    int32_t branch_probability = 0;
+    Symbol* relocation = nullptr;
+    int status = 0;
+};
+
+// Step 1 and 2 of the pattern: sets up the state from the row and advances
+// past the mnemonic.
+void tgt_begin_instruction(TgtInstruction& ins, const MnemonicEntry* row);
+// Steps 4 to 8: hazard check, scheduler report, abstraction report,
+// emission; returns the status.
+int tgt_finish_instruction(TgtInstruction& ins);
+
+// The statement entry installed as the encode callback.
+void tgt_assemble_instruction(const SymbolKey& label, const MnemonicEntry* row);
+
+// ---- Operand parsers ------------------------------------------------------------
+// Each returns 0, an error number for the caller to report, or -1 when the
+// error has been reported already. `relocation` may be none where noted.
+
+void tgt_apply_size_suffix(uint32_t& word);
+void tgt_apply_negate_suffix(uint32_t& word);
+int tgt_is_runtime_helper(const Symbol* symbol);
+int tgt_parse_register(const RegisterEntry*& entry);
+int tgt_parse_w_register(const RegisterEntry*& entry);
+int tgt_parse_wreg(uint32_t& mask1, uint32_t& mask2);
+int tgt_parse_accumulator(const RegisterEntry** entry, uint32_t& word, ResourcePair* pair, uint32_t* mask);
+int tgt_parse_page_register(const RegisterEntry*& entry);
+int tgt_parse_literal(uint32_t& word, Symbol** relocation, int width, int position);
+int tgt_parse_byte_literal(uint32_t& word, Symbol** relocation, int position);
+int tgt_insert_literal_field(ExprValue& value, uint32_t& word, Symbol** relocation, int width, int position);
+int tgt_parse_file_register(uint32_t& word, Symbol** relocation, int position);
+int tgt_insert_file_register_field(ExprValue& value, uint32_t& word, Symbol** relocation, int position);
+int tgt_parse_data_address(uint32_t& word, Symbol** relocation, int position);
+int tgt_insert_data_address_field(ExprValue& value, uint32_t& word, Symbol** relocation, int position);
+void tgt_check_raw_hazard(uint32_t hazard_uses);
+int tgt_parse_branch_target(uint32_t& word, int32_t adjustment, int& ends_run, Symbol*& target, int mark,
+                            const char* mnemonic);
+int tgt_parse_program_address(uint32_t& lo, uint32_t& hi, Symbol** relocation);
+int tgt_parse_ws_or_literal(uint32_t& word, ResourcePair& arch, ResourcePair& hazard, int& ends_run, int role);
+int tgt_parse_effective_address(uint32_t& word, ResourcePair& arch, ResourcePair& hazard, int position,
+                                int& ends_run, int role);
+int tgt_parse_indexed_address(uint32_t& word, ResourcePair& arch, ResourcePair& hazard, int position,
+                              int index_position, int& ends_run, int role);
+
+// DSP operand lists: prefetches and write-back, and the ED/EDAC operands.
+int tgt_parse_prefetch_operands(uint32_t& word, ResourcePair& arch, ResourcePair& hazard, int read_accumulator,
+                                uint32_t write_back);
+int tgt_parse_ed_operands(uint32_t& word, ResourcePair& arch, ResourcePair& hazard);
+
+// ---- The class encoders (the row's encoder class selects one) --------------------
+
+using TgtEncoder = int (*)(const MnemonicEntry* row);
+
+int tgt_encode_no_operand(const MnemonicEntry* row);           // 1
+int tgt_encode_cp0(const MnemonicEntry* row);                  // 2
+int tgt_encode_clr_setm(const MnemonicEntry* row);             // 3
+int tgt_encode_literal_only(const MnemonicEntry* row);         // 4
+int tgt_encode_wn_only(const MnemonicEntry* row);              // 5
+int tgt_encode_unary(const MnemonicEntry* row);                // 6
+int tgt_encode_compare_skip_branch(const MnemonicEntry* row);  // 7
+int tgt_encode_alu(const MnemonicEntry* row);                  // 8
+int tgt_encode_shift(const MnemonicEntry* row);                // 9
+int tgt_encode_bit_modify(const MnemonicEntry* row);           // 10
+int tgt_encode_bit_test(const MnemonicEntry* row);             // 11
+int tgt_encode_mov(const MnemonicEntry* row);                  // 12
+int tgt_encode_div(const MnemonicEntry* row);                  // 13
+int tgt_encode_divf(const MnemonicEntry* row);                 // 14
+int tgt_encode_mul(const MnemonicEntry* row);                  // 15
+int tgt_encode_lnk(const MnemonicEntry* row);                  // 16
+int tgt_encode_repeat(const MnemonicEntry* row);               // 17
+int tgt_encode_retlw(const MnemonicEntry* row);                // 18
+int tgt_encode_exch(const MnemonicEntry* row);                 // 19
+int tgt_encode_bit_scan_extend(const MnemonicEntry* row);      // 20
+int tgt_encode_bsw(const MnemonicEntry* row);                  // 21
+int tgt_encode_rcall(const MnemonicEntry* row);                // 22
+int tgt_encode_call_goto(const MnemonicEntry* row);            // 23
+int tgt_encode_push_pop(const MnemonicEntry* row);             // 24
+int tgt_encode_file_skip(const MnemonicEntry* row);            // 25
+int tgt_encode_cp(const MnemonicEntry* row);                   // 26
+int tgt_encode_bra(const MnemonicEntry* row);                  // 27
+int tgt_encode_do(const MnemonicEntry* row);                   // 28
+int tgt_encode_mac(const MnemonicEntry* row);                  // 29
+int tgt_encode_ed(const MnemonicEntry* row);                   // 30
+int tgt_encode_movsac(const MnemonicEntry* row);               // 31
+int tgt_encode_sftac(const MnemonicEntry* row);                // 32
+int tgt_encode_lac(const MnemonicEntry* row);                  // 33
+int tgt_encode_sac(const MnemonicEntry* row);                  // 34
+
+// Stands in for an encoder class that is not built yet: the internal
+// fatal error of a class without an encoder.
+[[noreturn]] void tgt_no_encoder(const MnemonicEntry* row);
