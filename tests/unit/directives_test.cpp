@@ -24,6 +24,7 @@
 #include "paasmomf.h"
 #include "paasmquodra.h"
 #include "paasmsym.h"
+#include "asm_support.h"
 
 namespace {
 
@@ -163,113 +164,6 @@ TEST(Directives, DispatchOfACodeWithoutAHandlerIsAnInternalError) {
                   "t.s: line 0012: PA-F0001 Fatal: Internal error detected (../src/paasmdirectives,306)\n")
             << "code " << code;
     }
-}
-
-// ---- Assembling a source ---------------------------------------------------------
-
-struct AsmRun {
-    int status = -1;
-    std::string errors;  // the standard error stream
-};
-
-// Assembles `source` as the file t.s in a fresh directory (which is also
-// the working directory and TEMP), with the given options before it.
-AsmRun assemble(const std::string& source, std::vector<std::string> options = {}) {
-    // What one run leaves behind that the next run in this process would
-    // otherwise take over.
-    lex_reset();
-    pass_number = 0;
-    error_count = 0;
-    warning_count = 0;
-    lines_read = 0;
-    line_total = 0;
-    pass_line_count = 0;
-    main_source.line = 0;
-    char dir_template[] = "/tmp/zpa-directives-XXXXXX";
-    if (mkdtemp(dir_template) == nullptr) {
-        ADD_FAILURE() << "no temporary directory";
-        return {};
-    }
-    if (chdir(dir_template) != 0) ADD_FAILURE() << "chdir failed";
-    setenv("TEMP", dir_template, 1);
-    {
-        std::ofstream file("t.s", std::ios::binary);
-        file << source;
-    }
-    std::vector<std::string> words = {"zorvel-pa"};
-    words.insert(words.end(), options.begin(), options.end());
-    words.push_back("t.s");
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    AsmRun run;
-    testing::internal::CaptureStderr();
-    run.status = asm_main(static_cast<int>(words.size()), argv.data());
-    run.errors = testing::internal::GetCapturedStderr();
-    if (chdir("/tmp") != 0) ADD_FAILURE() << "chdir failed";
-    std::string dir = dir_template;
-    std::remove((dir + "/t.s").c_str());
-    rmdir(dir.c_str());
-    return run;
-}
-
-AsmRun assemble_warn(const std::string& source) { return assemble(source, {"-w"}); }
-
-std::string error_line(int line, int number, const std::string& text) {
-    char head[64];
-    std::snprintf(head, sizeof head, "t.s: line %04d: PA-E%04d Error: ", line, number);
-    return head + text + "\n";
-}
-
-std::string warning_line(int line, int number, const std::string& text) {
-    char head[64];
-    std::snprintf(head, sizeof head, "t.s: line %04d: PA-W%04d Warning: ", line, number);
-    return head + text + "\n";
-}
-
-Symbol* symbol(const char* name) { return sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string(name)}); }
-
-// The low 32 bits of a symbol's value; a missing symbol fails the test.
-uint32_t value_of(const char* name) {
-    Symbol* s = symbol(name);
-    if (s == nullptr) {
-        ADD_FAILURE() << "no symbol " << name;
-        return 0xDEADBEEFu;
-    }
-    return s->value.word;
-}
-
-bool defined(const char* name) {
-    Symbol* s = symbol(name);
-    return s != nullptr && (s->flags & SYM_DEFINED_PASS1) != 0;
-}
-
-Section* section(const char* name) {
-    Symbol* s = omf_find_section(name, 0);
-    return s != nullptr ? s->section : nullptr;
-}
-
-// The bytes of a data-memory section.
-std::vector<uint8_t> bytes_of(const char* name) {
-    Section* s = section(name);
-    if (s == nullptr || s->bytes_per_element != 1) {
-        ADD_FAILURE() << name << " is no data section";
-        return {};
-    }
-    if (s->size == 0) return {};
-    return std::vector<uint8_t>(s->image, s->image + s->size);
-}
-
-// The 32-bit cells of a program-memory section.
-std::vector<uint32_t> cells_of(const char* name) {
-    Section* s = section(name);
-    if (s == nullptr || s->bytes_per_element != 4) {
-        ADD_FAILURE() << name << " is no program section";
-        return {};
-    }
-    std::vector<uint32_t> cells(s->size);
-    if (s->size != 0) std::memcpy(cells.data(), s->image, s->size * 4u);
-    return cells;
 }
 
 using Bytes = std::vector<uint8_t>;
