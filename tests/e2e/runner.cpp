@@ -42,6 +42,12 @@
 //                               with exactly the body as its content.
 //   --- exists out.lst          an output file that must exist; its content is
 //                               not checked (no body).
+//   --- hex-words prog.hex      an Intel HEX output file given as the 32-bit
+//                               program words it must hold from address 0:
+//                               hex numbers separated by white space, '#'
+//                               starts a comment. The runner writes the
+//                               records (extended address, up to four words
+//                               a record, end record) with their checksums.
 //   --- noeol                   right after a body: removes that body's final
 //                               newline (no body of its own).
 //
@@ -85,6 +91,8 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -201,6 +209,62 @@ bool valid_case_path(const std::string& text, std::string& error) {
     return true;
 }
 
+// Program words, as hex numbers in `body`, turned into the Intel HEX text
+// of a program memory that holds them from address 0: each word is four
+// bytes, low byte first; a record holds up to four words; an extended
+// linear address record precedes the first record of each 64 KiB page.
+bool hex_words_to_intel_hex(const std::string& body, std::string& hex, std::string& error) {
+    std::vector<uint32_t> words;
+    std::istringstream lines(body);
+    std::string line;
+    while (std::getline(lines, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream items(line);
+        std::string item;
+        while (items >> item) {
+            size_t used = 0;
+            unsigned long value = 0;
+            try {
+                value = std::stoul(item, &used, 16);
+            } catch (...) {
+                used = 0;
+            }
+            if (used != item.size() || value > 0xFFFFFFFFul) {
+                error = "bad program word '" + item + "'";
+                return false;
+            }
+            words.push_back(static_cast<uint32_t>(value));
+        }
+    }
+    char text[64];
+    uint32_t upper = 0xFFFFFFFFu;
+    for (size_t index = 0; index < words.size(); index += 4) {
+        uint32_t address = static_cast<uint32_t>(index * 4);
+        if ((address >> 16) != upper) {
+            upper = address >> 16;
+            uint32_t sum = 2 + 4 + (upper >> 8) + (upper & 0xFF);
+            std::snprintf(text, sizeof text, ":02000004%04x%02x\n", upper, (0x100 - (sum & 0xFF)) & 0xFF);
+            hex += text;
+        }
+        size_t n = std::min<size_t>(4, words.size() - index);
+        uint32_t low = address & 0xFFFF;
+        uint32_t sum = static_cast<uint32_t>(4 * n) + (low >> 8) + (low & 0xFF);
+        std::snprintf(text, sizeof text, ":%02x%04x00", static_cast<unsigned>(4 * n), low);
+        hex += text;
+        for (size_t k = 0; k < n; ++k)
+            for (int shift = 0; shift < 32; shift += 8) {
+                uint32_t byte = (words[index + k] >> shift) & 0xFF;
+                sum += byte;
+                std::snprintf(text, sizeof text, "%02x", byte);
+                hex += text;
+            }
+        std::snprintf(text, sizeof text, "%02x\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        hex += text;
+    }
+    hex += ":00000001FF\n";
+    return true;
+}
+
 bool parse_hex(const std::string& body, std::string& bytes, std::string& error) {
     std::istringstream lines(body);
     std::string line;
@@ -304,7 +368,8 @@ std::string parse_case(const std::string& text, Case& c) {
         std::string body;
         for (++i; i < lines.size() && !starts_with(lines[i], "--- "); ++i) body += lines[i];
         const std::string& kind = words[0];
-        bool named = kind == "file" || kind == "hexfile" || kind == "expect" || kind == "exists";
+        bool named = kind == "file" || kind == "hexfile" || kind == "expect" || kind == "exists" ||
+                     kind == "hex-words";
         if (named ? words.size() != 2 : words.size() != 1)
             return where(header) + (named ? "section '" + kind + "' needs one file name"
                                           : "section '" + kind + "' takes no name");
@@ -338,6 +403,10 @@ std::string parse_case(const std::string& text, Case& c) {
         } else if (kind == "expect") {
             c.outputs.push_back({words[1], body});
             last_body = &*c.outputs.back().content;
+        } else if (kind == "hex-words") {
+            std::string hex;
+            if (!hex_words_to_intel_hex(body, hex, error)) return where(header) + error;
+            c.outputs.push_back({words[1], hex});
         } else if (kind == "exists") {
             if (!body.empty()) return where(header) + "section 'exists' has no body";
             c.outputs.push_back({words[1], std::nullopt});
