@@ -10,6 +10,7 @@
 #include "paasmexpr.h"
 #include "paasmintern.h"
 #include "paasmpool.h"
+#include "paasmquodra.h"
 #include "paasmsym.h"
 
 const DefaultSectionEntry default_section_table[3] = {
@@ -138,10 +139,16 @@ void omf_init() {
     section_list_tail = nullptr;
     omf_reset_empty_section();
     current_section = &omf_empty_section;
-    // The target's tables are registered here once the target exists.
+    tgt_register_target();
 }
 
 void omf_begin_pass(int32_t pass) {
+    // The read-after-write check compares with the previous instruction of
+    // the same pass only: the last instruction of the pass before is no
+    // predecessor of the first one of this pass.
+    for (Section* section = section_list; section != nullptr; section = section->next)
+        section->last_hazard_defs = 0;
+    omf_empty_section.last_hazard_defs = 0;
     if (pass == 1) {
         omf_create_default_sections();
     } else if (pass == 2) {
