@@ -103,7 +103,14 @@ struct MnemonicEntry {
     int32_t not_repeatable_kind;
     uint32_t implicit_defs;
     uint32_t implicit_uses;
+    // How many words alternate_words holds (0 with none); read them with
+    // tgt_alternate_word, which answers 0 past the end.
+    uint16_t alternate_count = 0;
 };
+
+// Alternate word `slot` of the row, or 0 (a form the row does not have)
+// when the row has fewer words.
+uint32_t tgt_alternate_word(const MnemonicEntry* row, int slot);
 
 enum RegisterKind : uint16_t {
     REG_W = 0,
@@ -245,6 +252,11 @@ void tgt_begin_instruction(TgtInstruction& ins, const MnemonicEntry* row);
 // Steps 4 to 8: hazard check, scheduler report, abstraction report,
 // emission; returns the status.
 int tgt_finish_instruction(TgtInstruction& ins);
+// The whole pattern around one class's operand parser: the working state
+// is set up, `operands` parses (its result is the status), and the
+// instruction is finished.
+using TgtOperandParser = int (*)(TgtInstruction& ins);
+int tgt_encode_pattern(const MnemonicEntry* row, TgtOperandParser operands);
 
 // The statement entry installed as the encode callback.
 void tgt_assemble_instruction(const SymbolKey& label, const MnemonicEntry* row);

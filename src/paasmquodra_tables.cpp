@@ -82,112 +82,112 @@ constexpr uint32_t alt_xor[] = {0xB28000, 0xB68000};
 }  // namespace
 
 // name, base word, family mask, class, alternate words, suffix mask, slot count, flags, shadow kind,
-// not-repeatable kind, implicit defs, implicit uses
+// not-repeatable kind, implicit defs, implicit uses, number of alternate words
 const MnemonicEntry mnemonic_table[104] = {
-    {"ADD",     0x400000, 0x4B, 8,  alt_add_4b, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 0
-    {"ADD",     0x400000, 0x24, 8,  alt_add_24, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 1
-    {"ADDC",    0x480000, 0x6F, 8,  alt_addc,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST},        // 2
-    {"AND",     0x600000, 0x6F, 8,  alt_and,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 3
-    {"ASR",     0xD18000, 0x6F, 9,  alt_asr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 4
-    {"BCLR",    0xA10000, 0x6F, 10, alt_bclr,   0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 5
-    {"BRA",     0x370000, 0x6F, 27, alt_bra,    0x0000, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 6
-    {"BSET",    0xA00000, 0x6F, 10, alt_bset,   0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 7
-    {"BSW",     0xAD0000, 0x6F, 21, nullptr,    0x1800, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 8
-    {"BTG",     0xA20000, 0x6F, 10, alt_btg,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 9
-    {"BTSC",    0xA70000, 0x6F, 11, alt_btsc,   0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0},         // 10
-    {"BTSS",    0xA60000, 0x6F, 11, alt_btss,   0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0},         // 11
-    {"BTST",    0xA30000, 0x6F, 11, alt_btst,   0x1807, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 12
-    {"BTSTS",   0xA40000, 0x6F, 11, alt_btsts,  0x1807, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 13
-    {"CALL",    0x020000, 0x6F, 23, alt_call,   0x0FF8, 1, ENDS,         SHADOW_NONE,   2, CALL_DEFS,   CALL_USES}, // 14
-    {"CLR",     0xEB0000, 0x4B, 3,  alt_clr_4b, 0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 15
-    {"CLR",     0xEB0000, 0x24, 3,  alt_clr_24, 0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 16
-    {"CLRWDT",  0xFE6000, 0x6F, 1,  nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 17
-    {"COM",     0xEA8000, 0x6F, 6,  alt_com,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 18
-    {"CP",      0xE10000, 0x6F, 26, alt_cp,     0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 19
-    {"CP0",     0xE00000, 0x6F, 2,  alt_cp0,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 20
-    {"CPB",     0xE18000, 0x6F, 26, alt_cpb,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST},        // 21
-    {"CPBEQ",   0xE78000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 22
-    {"CPBGT",   0xE60000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 23
-    {"CPBLT",   0xE68000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 24
-    {"CPBNE",   0xE70000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 25
-    {"CPSEQ",   0xE78000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 26
-    {"CPSEQ",   0xE78000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 27
-    {"CPSGT",   0xE60000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 28
-    {"CPSGT",   0xE60000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 29
-    {"CPSLT",   0xE68000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 30
-    {"CPSLT",   0xE68000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 31
-    {"CPSNE",   0xE70000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 32
-    {"CPSNE",   0xE70000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0},         // 33
-    {"DAW",     0xFD4000, 0x6F, 5,  nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 34
-    {"DEC",     0xE90000, 0x6F, 6,  alt_dec,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 35
-    {"DEC2",    0xE98000, 0x6F, 6,  alt_dec2,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 36
-    {"DECSNZ",  0xE58000, 0x01, 25, alt_decsnz, 0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0},         // 37
-    {"DECSZ",   0xE50000, 0x01, 25, alt_decsz,  0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0},         // 38
-    {"DISI",    0xFC0000, 0x6F, 4,  alt_disi,   0x0000, 1, FILLS,        SHADOW_NONE,   2, 0,           0},         // 39
-    {"DIV",     0xD80000, 0x6F, 13, nullptr,    0x0FF8, 1, FILLS,        SHADOW_NONE,   0, DIV_DEFS,    0},         // 40
-    {"DIVF",    0xD90000, 0x4B, 14, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, DIV_DEFS,    0},         // 41
-    {"DO",      0x080000, 0x4B, 28, alt_do,     0x0000, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 42
-    {"ED",      0xF04003, 0x4B, 30, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 43
-    {"EDAC",    0xF04002, 0x4B, 30, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 44
-    {"EXCH",    0xFD0000, 0x6F, 19, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 45
-    {"FBCL",    0xDF0000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 46
-    {"FF1L",    0xCF8000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 47
-    {"FF1R",    0xCF0000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 48
-    {"GOTO",    0x040000, 0x6F, 23, alt_goto,   0x0FF8, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 49
-    {"INC",     0xE80000, 0x6F, 6,  alt_inc,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 50
-    {"INC2",    0xE88000, 0x6F, 6,  alt_inc2,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 51
-    {"INCSNZ",  0xE48000, 0x01, 25, alt_incsnz, 0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0},         // 52
-    {"INCSZ",   0xE40000, 0x01, 25, alt_incsz,  0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0},         // 53
-    {"IOR",     0x700000, 0x6F, 8,  alt_ior,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 54
-    {"LAC",     0xCA0000, 0x4B, 33, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 55
-    {"LNK",     0xFA0000, 0x6F, 16, nullptr,    0x0000, 1, ENDS | FILLS, SHADOW_NONE,   2, W14_W15,     W14_W15},   // 56
-    {"LSR",     0xD10000, 0x6F, 9,  alt_lsr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 57
-    {"MAC",     0xC00000, 0x4B, 29, alt_mac,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 58
-    {"MOV",     0x780000, 0x6F, 12, nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 59
-    {"MOVPAG",  0xFEC000, 0x60, 12, nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 60
-    {"MOVSAC",  0xC70000, 0x4B, 31, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 61
-    {"MPY",     0xC00003, 0x4B, 29, alt_mpy,    0x2000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 62
-    {"MSC",     0xC04000, 0x4B, 29, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 63
-    {"MUL",     0x000000, 0x6F, 15, nullptr,    0x0FFF, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 64
-    {"MULW",    0x000080, 0x60, 15, nullptr,    0x0FFF, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 65
-    {"NEG",     0xEA0000, 0x6F, 6,  alt_neg,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 66
-    {"NOP",     0x000000, 0x6F, 1,  nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 67
-    {"NOPR",    0xFF0000, 0x6F, 1,  nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 68
-    {"PBRA",    0x370000, 0x6F, 27, alt_pbra,   0x0000, 1, 0,            SHADOW_NONE,   2, 0,           0},         // 69
-    {"POP",     0xF90000, 0x6F, 24, alt_pop,    0x8007, 1, ENDS | FILLS, SHADOW_NONE,   0, 0,           0},         // 70
-    {"PRETFIE", 0x064000, 0x6F, 1,  nullptr,    0x0000, 1, ENDS,         SHADOW_NONE,   2, RETFIE_DEFS, W15},       // 71
-    {"PRETLW",  0x050000, 0x6F, 18, nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, W15,         W15},       // 72
-    {"PRETURN", 0x060000, 0x6F, 1,  nullptr,    0x0000, 1, 0,            SHADOW_NONE,   2, W15,         W15},       // 73
-    {"PUSH",    0xF80000, 0x6F, 24, alt_push,   0x8007, 1, ENDS | FILLS, SHADOW_NONE,   0, 0,           0},         // 74
-    {"PWRSAV",  0xFE4000, 0x6F, 4,  alt_pwrsav, 0x0000, 1, FILLS,        SHADOW_NONE,   2, 0,           0},         // 75
-    {"RCALL",   0x070000, 0x6F, 22, alt_rcall,  0x0000, 1, ENDS,         SHADOW_NONE,   2, CALL_DEFS,   CALL_USES}, // 76
-    {"REPEAT",  0x090000, 0x6F, 17, alt_repeat, 0x0000, 1, 0,            SHADOW_REPEAT, 2, 0,           0},         // 77
-    {"RESET",   0xFE0000, 0x6F, 1,  nullptr,    0x0000, 1, 0,            SHADOW_NONE,   0, 0,           0},         // 78
-    {"RETFIE",  0x064000, 0x6F, 1,  nullptr,    0x0000, 1, ENDS,         SHADOW_NONE,   2, RETFIE_DEFS, W15},       // 79
-    {"RETLW",   0x050000, 0x6F, 18, nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, W15,         W15},       // 80
-    {"RETURN",  0x060000, 0x6F, 1,  nullptr,    0x0000, 1, 0,            SHADOW_NONE,   2, W15,         W15},       // 81
-    {"RLC",     0xD28000, 0x6F, 6,  alt_rlc,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST},        // 82
-    {"RLNC",    0xD20000, 0x6F, 6,  alt_rlnc,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 83
-    {"RRC",     0xD38000, 0x6F, 6,  alt_rrc,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST},        // 84
-    {"RRNC",    0xD30000, 0x6F, 6,  alt_rrnc,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 85
-    {"SAC",     0xCC0000, 0x4B, 34, nullptr,    0x4000, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 86
-    {"SE",      0xFB0000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 87
-    {"SETM",    0xEB8000, 0x6F, 3,  alt_setm,   0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 88
-    {"SFTAC",   0xC80000, 0x4B, 32, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 89
-    {"SL",      0xD00000, 0x6F, 9,  alt_sl,     0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 90
-    {"SUB",     0x500000, 0x4B, 8,  alt_sub_4b, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 91
-    {"SUB",     0x500000, 0x24, 8,  alt_sub_24, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 92
-    {"SUBB",    0x580000, 0x6F, 8,  alt_subb,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST},        // 93
-    {"SUBBR",   0x180000, 0x6F, 8,  alt_subbr,  0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST},        // 94
-    {"SUBR",    0x100000, 0x6F, 8,  alt_subr,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 95
-    {"SWAP",    0xFD8000, 0x6F, 5,  nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0},         // 96
-    {"TBLRDH",  0xBA8000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0},         // 97
-    {"TBLRDL",  0xBA0000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0},         // 98
-    {"TBLWTH",  0xBB8000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0},         // 99
-    {"TBLWTL",  0xBB0000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0},         // 100
-    {"ULNK",    0xFA8000, 0x6F, 1,  nullptr,    0x0000, 1, ENDS | FILLS, SHADOW_NONE,   2, W14_W15,     W14},       // 101
-    {"XOR",     0x680000, 0x6F, 8,  alt_xor,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 102
-    {"ZE",      0xFB8000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0},         // 103
+    {"ADD",     0x400000, 0x4B, 8,  alt_add_4b, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         4}, // 0
+    {"ADD",     0x400000, 0x24, 8,  alt_add_24, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         4}, // 1
+    {"ADDC",    0x480000, 0x6F, 8,  alt_addc,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST,        2}, // 2
+    {"AND",     0x600000, 0x6F, 8,  alt_and,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 3
+    {"ASR",     0xD18000, 0x6F, 9,  alt_asr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 4
+    {"BCLR",    0xA10000, 0x6F, 10, alt_bclr,   0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         2}, // 5
+    {"BRA",     0x370000, 0x6F, 27, alt_bra,    0x0000, 1, 0,            SHADOW_NONE,   2, 0,           0,         2}, // 6
+    {"BSET",    0xA00000, 0x6F, 10, alt_bset,   0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         2}, // 7
+    {"BSW",     0xAD0000, 0x6F, 21, nullptr,    0x1800, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 8
+    {"BTG",     0xA20000, 0x6F, 10, alt_btg,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         2}, // 9
+    {"BTSC",    0xA70000, 0x6F, 11, alt_btsc,   0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0,         2}, // 10
+    {"BTSS",    0xA60000, 0x6F, 11, alt_btss,   0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0,         2}, // 11
+    {"BTST",    0xA30000, 0x6F, 11, alt_btst,   0x1807, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 12
+    {"BTSTS",   0xA40000, 0x6F, 11, alt_btsts,  0x1807, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 13
+    {"CALL",    0x020000, 0x6F, 23, alt_call,   0x0FF8, 1, ENDS,         SHADOW_NONE,   2, CALL_DEFS,   CALL_USES, 2}, // 14
+    {"CLR",     0xEB0000, 0x4B, 3,  alt_clr_4b, 0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         2}, // 15
+    {"CLR",     0xEB0000, 0x24, 3,  alt_clr_24, 0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         2}, // 16
+    {"CLRWDT",  0xFE6000, 0x6F, 1,  nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 17
+    {"COM",     0xEA8000, 0x6F, 6,  alt_com,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 18
+    {"CP",      0xE10000, 0x6F, 26, alt_cp,     0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 19
+    {"CP0",     0xE00000, 0x6F, 2,  alt_cp0,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 20
+    {"CPB",     0xE18000, 0x6F, 26, alt_cpb,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST,        1}, // 21
+    {"CPBEQ",   0xE78000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0,         0}, // 22
+    {"CPBGT",   0xE60000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0,         0}, // 23
+    {"CPBLT",   0xE68000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0,         0}, // 24
+    {"CPBNE",   0xE70000, 0x60, 7,  nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, 0,           0,         0}, // 25
+    {"CPSEQ",   0xE78000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 26
+    {"CPSEQ",   0xE78000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 27
+    {"CPSGT",   0xE60000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 28
+    {"CPSGT",   0xE60000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 29
+    {"CPSLT",   0xE68000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 30
+    {"CPSLT",   0xE68000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 31
+    {"CPSNE",   0xE70000, 0x01, 25, nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 32
+    {"CPSNE",   0xE70000, 0x6E, 7,  nullptr,    0x0007, 1, 0,            SHADOW_SKIP,   2, 0,           0,         0}, // 33
+    {"DAW",     0xFD4000, 0x6F, 5,  nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 34
+    {"DEC",     0xE90000, 0x6F, 6,  alt_dec,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 35
+    {"DEC2",    0xE98000, 0x6F, 6,  alt_dec2,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 36
+    {"DECSNZ",  0xE58000, 0x01, 25, alt_decsnz, 0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0,         1}, // 37
+    {"DECSZ",   0xE50000, 0x01, 25, alt_decsz,  0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0,         1}, // 38
+    {"DISI",    0xFC0000, 0x6F, 4,  alt_disi,   0x0000, 1, FILLS,        SHADOW_NONE,   2, 0,           0,         1}, // 39
+    {"DIV",     0xD80000, 0x6F, 13, nullptr,    0x0FF8, 1, FILLS,        SHADOW_NONE,   0, DIV_DEFS,    0,         0}, // 40
+    {"DIVF",    0xD90000, 0x4B, 14, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, DIV_DEFS,    0,         0}, // 41
+    {"DO",      0x080000, 0x4B, 28, alt_do,     0x0000, 1, 0,            SHADOW_NONE,   2, 0,           0,         1}, // 42
+    {"ED",      0xF04003, 0x4B, 30, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 43
+    {"EDAC",    0xF04002, 0x4B, 30, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 44
+    {"EXCH",    0xFD0000, 0x6F, 19, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 45
+    {"FBCL",    0xDF0000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 46
+    {"FF1L",    0xCF8000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 47
+    {"FF1R",    0xCF0000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 48
+    {"GOTO",    0x040000, 0x6F, 23, alt_goto,   0x0FF8, 1, 0,            SHADOW_NONE,   2, 0,           0,         3}, // 49
+    {"INC",     0xE80000, 0x6F, 6,  alt_inc,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 50
+    {"INC2",    0xE88000, 0x6F, 6,  alt_inc2,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 51
+    {"INCSNZ",  0xE48000, 0x01, 25, alt_incsnz, 0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0,         1}, // 52
+    {"INCSZ",   0xE40000, 0x01, 25, alt_incsz,  0x0007, 1, FILLS,        SHADOW_SKIP,   2, 0,           0,         1}, // 53
+    {"IOR",     0x700000, 0x6F, 8,  alt_ior,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 54
+    {"LAC",     0xCA0000, 0x4B, 33, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 55
+    {"LNK",     0xFA0000, 0x6F, 16, nullptr,    0x0000, 1, ENDS | FILLS, SHADOW_NONE,   2, W14_W15,     W14_W15,   0}, // 56
+    {"LSR",     0xD10000, 0x6F, 9,  alt_lsr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 57
+    {"MAC",     0xC00000, 0x4B, 29, alt_mac,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 58
+    {"MOV",     0x780000, 0x6F, 12, nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 59
+    {"MOVPAG",  0xFEC000, 0x60, 12, nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 60
+    {"MOVSAC",  0xC70000, 0x4B, 31, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 61
+    {"MPY",     0xC00003, 0x4B, 29, alt_mpy,    0x2000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 62
+    {"MSC",     0xC04000, 0x4B, 29, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 63
+    {"MUL",     0x000000, 0x6F, 15, nullptr,    0x0FFF, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 64
+    {"MULW",    0x000080, 0x60, 15, nullptr,    0x0FFF, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 65
+    {"NEG",     0xEA0000, 0x6F, 6,  alt_neg,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         3}, // 66
+    {"NOP",     0x000000, 0x6F, 1,  nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 67
+    {"NOPR",    0xFF0000, 0x6F, 1,  nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 68
+    {"PBRA",    0x370000, 0x6F, 27, alt_pbra,   0x0000, 1, 0,            SHADOW_NONE,   2, 0,           0,         2}, // 69
+    {"POP",     0xF90000, 0x6F, 24, alt_pop,    0x8007, 1, ENDS | FILLS, SHADOW_NONE,   0, 0,           0,         1}, // 70
+    {"PRETFIE", 0x064000, 0x6F, 1,  nullptr,    0x0000, 1, ENDS,         SHADOW_NONE,   2, RETFIE_DEFS, W15,       0}, // 71
+    {"PRETLW",  0x050000, 0x6F, 18, nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, W15,         W15,       0}, // 72
+    {"PRETURN", 0x060000, 0x6F, 1,  nullptr,    0x0000, 1, 0,            SHADOW_NONE,   2, W15,         W15,       0}, // 73
+    {"PUSH",    0xF80000, 0x6F, 24, alt_push,   0x8007, 1, ENDS | FILLS, SHADOW_NONE,   0, 0,           0,         1}, // 74
+    {"PWRSAV",  0xFE4000, 0x6F, 4,  alt_pwrsav, 0x0000, 1, FILLS,        SHADOW_NONE,   2, 0,           0,         1}, // 75
+    {"RCALL",   0x070000, 0x6F, 22, alt_rcall,  0x0000, 1, ENDS,         SHADOW_NONE,   2, CALL_DEFS,   CALL_USES, 2}, // 76
+    {"REPEAT",  0x090000, 0x6F, 17, alt_repeat, 0x0000, 1, 0,            SHADOW_REPEAT, 2, 0,           0,         1}, // 77
+    {"RESET",   0xFE0000, 0x6F, 1,  nullptr,    0x0000, 1, 0,            SHADOW_NONE,   0, 0,           0,         0}, // 78
+    {"RETFIE",  0x064000, 0x6F, 1,  nullptr,    0x0000, 1, ENDS,         SHADOW_NONE,   2, RETFIE_DEFS, W15,       0}, // 79
+    {"RETLW",   0x050000, 0x6F, 18, nullptr,    0x0007, 1, 0,            SHADOW_NONE,   2, W15,         W15,       0}, // 80
+    {"RETURN",  0x060000, 0x6F, 1,  nullptr,    0x0000, 1, 0,            SHADOW_NONE,   2, W15,         W15,       0}, // 81
+    {"RLC",     0xD28000, 0x6F, 6,  alt_rlc,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST,        1}, // 82
+    {"RLNC",    0xD20000, 0x6F, 6,  alt_rlnc,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 83
+    {"RRC",     0xD38000, 0x6F, 6,  alt_rrc,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST,        1}, // 84
+    {"RRNC",    0xD30000, 0x6F, 6,  alt_rrnc,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         1}, // 85
+    {"SAC",     0xCC0000, 0x4B, 34, nullptr,    0x4000, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 86
+    {"SE",      0xFB0000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 87
+    {"SETM",    0xEB8000, 0x6F, 3,  alt_setm,   0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         2}, // 88
+    {"SFTAC",   0xC80000, 0x4B, 32, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 89
+    {"SL",      0xD00000, 0x6F, 9,  alt_sl,     0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 90
+    {"SUB",     0x500000, 0x4B, 8,  alt_sub_4b, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         4}, // 91
+    {"SUB",     0x500000, 0x24, 8,  alt_sub_24, 0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         4}, // 92
+    {"SUBB",    0x580000, 0x6F, 8,  alt_subb,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST,        2}, // 93
+    {"SUBBR",   0x180000, 0x6F, 8,  alt_subbr,  0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          ST,        2}, // 94
+    {"SUBR",    0x100000, 0x6F, 8,  alt_subr,   0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 95
+    {"SWAP",    0xFD8000, 0x6F, 5,  nullptr,    0x0007, 1, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 96
+    {"TBLRDH",  0xBA8000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 97
+    {"TBLRDL",  0xBA0000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 98
+    {"TBLWTH",  0xBB8000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 99
+    {"TBLWTL",  0xBB0000, 0x6F, 6,  nullptr,    0x0007, 2, FILLS,        SHADOW_NONE,   0, 0,           0,         0}, // 100
+    {"ULNK",    0xFA8000, 0x6F, 1,  nullptr,    0x0000, 1, ENDS | FILLS, SHADOW_NONE,   2, W14_W15,     W14,       0}, // 101
+    {"XOR",     0x680000, 0x6F, 8,  alt_xor,    0x0007, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         2}, // 102
+    {"ZE",      0xFB8000, 0x6F, 20, nullptr,    0x0000, 1, FILLS,        SHADOW_NONE,   0, ST,          0,         0}, // 103
 };
 
 const RegisterEntry register_table[22] = {
@@ -242,3 +242,8 @@ const char* const runtime_helper_table[58] = {
     "___negdi2", "___negsf2", "___negsi2", "___nesf2", "___subdf3", "___subsf3", "___truncdfsf2", "___ucmpdi2",
     "___ucmpsi2", "___udivdi3", "___udivsi3", "___umoddi3", "___umodsi3",
 };
+
+uint32_t tgt_alternate_word(const MnemonicEntry* row, int slot) {
+    if (row == nullptr || row->alternate_words == nullptr || slot < 0 || slot >= row->alternate_count) return 0;
+    return row->alternate_words[slot];
+}
