@@ -1,0 +1,14 @@
+// What the ALU, compare and bit encoders share beyond the target header.
+#pragma once
+
+#include <cstdint>
+
+#include "paasmquodra.h"
+
+// Applies the size-suffix rule to nothing but itself and says whether ".b"
+// was consumed: for the forms whose byte bit is bit 10 rather than bit 14.
+// ".w" and no suffix are consumed as usual; ".d" stays pending.
+bool tgt_take_byte_suffix();
+
+// Marks the block's end when the register is the stack pointer W15.
+void tgt_note_stack_pointer(TgtInstruction& ins, const RegisterEntry* reg);
