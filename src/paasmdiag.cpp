@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "paasmdriver.h"
+#include "paasmlist.h"
 #include "paasmlex.h"
 
 const char* const diag_prefix = "PA";
@@ -169,6 +170,7 @@ void diag_report_warning(int number, va_list arguments) {
     std::string line = diag_compose(DiagKind::warning, long_form, number,
                                     warning_message_table[number], arguments);
     asm_console_printf("%s", line.c_str());
+    if ((option_flags & OPT_LISTING) != 0) lst_queue_message(line.c_str());
     ++warning_count;
 }
 
@@ -203,6 +205,7 @@ void diag_error(int number, ...) {
                                     arguments);
     va_end(arguments);
     asm_console_printf("%s", line.c_str());
+    if ((option_flags & OPT_LISTING) != 0) lst_queue_message(line.c_str());
     ++error_count;
 }
 

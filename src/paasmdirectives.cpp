@@ -11,6 +11,7 @@
 #include "paasmdiag.h"
 #include "paasmdriver.h"
 #include "paasmlex.h"
+#include "paasmlist.h"
 #include "paasmmatch.h"
 #include "paasmomf.h"
 
@@ -348,10 +349,24 @@ int dir_check_redefinition(Symbol* symbol, const ExprValue& value) {
     return -1;
 }
 
+namespace {
+int dir_equ_symbol(Symbol* symbol, bool redefinable);
+}
+
+// The listing line of an equate shows the symbol's value, whatever the
+// outcome, once the symbol has been read.
 int dir_equ(bool redefinable) {
     lex_next_token();
     if (current_token.code != TOK_SYMBOL) return 14;
     Symbol* symbol = lex_token_symbol();
+    int result = dir_equ_symbol(symbol, redefinable);
+    if (lst_wanted()) lst_set_value_text(symbol);
+    return result;
+}
+
+namespace {
+
+int dir_equ_symbol(Symbol* symbol, bool redefinable) {
     lex_next_token();
     int status = match_expect_comma();
     if (status != 0) return status;
@@ -396,9 +411,10 @@ int dir_equ(bool redefinable) {
         symbol->value = value.value;
         symbol->section = value.section;
     }
-    // The listing's value text for the equate is not built yet.
     return error;
 }
+
+}  // namespace
 
 // ---- .global, .weak, .extern ------------------------------------------------
 
@@ -513,10 +529,10 @@ int dir_data() {
 
 namespace {
 
-int dir_reserve(const SymbolKey& label) {
+int dir_reserve(const SymbolKey& label, bool show_address) {
     if (label.name != nullptr) sym_define_label(label);
     lex_next_token();
-    // The listing address of .space is not built yet.
+    if (show_address) lst_set_address(current_section->location);
     ExprValue value;
     if (expr_evaluate(value) != 0) return -1;
     // A count that is not known yet when the statement is reached (pass 1
@@ -539,9 +555,9 @@ int dir_reserve(const SymbolKey& label) {
 
 }  // namespace
 
-int dir_space(const SymbolKey& label) { return dir_reserve(label); }
+int dir_space(const SymbolKey& label) { return dir_reserve(label, true); }
 
-int dir_skip(const SymbolKey& label) { return dir_reserve(label); }
+int dir_skip(const SymbolKey& label) { return dir_reserve(label, false); }
 
 // ---- .end, .file, .size, .type ----------------------------------------------
 

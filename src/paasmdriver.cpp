@@ -10,8 +10,11 @@
 #include "paasmdiag.h"
 #include "paasmdirectives.h"
 #include "paasmintern.h"
+#include "paasmis.h"
 #include "paasmlex.h"
+#include "paasmlist.h"
 #include "paasmomf.h"
+#include "paasmpa.h"
 #include "paasmpool.h"
 #include "paasmquodra.h"
 #include "paasmsym.h"
@@ -69,6 +72,9 @@ void asm_print_banner() {
 }
 
 void asm_cleanup_files() {
+    // A run that stops early keeps what its listing has so far, without
+    // the end pages.
+    lst_close(1);
     if (main_source.file != nullptr) {
         std::fclose(main_source.file);
         main_source.file = nullptr;
@@ -120,6 +126,8 @@ void asm_begin_pass() {
     }
     omf_begin_pass(pass_number);
     sym_begin_pass();
+    pa_begin_pass();
+    sched_begin_pass();
     dir_begin_pass();
     if (pass_number == 2 && line_total != 0)
         saved_lines = static_cast<char**>(
@@ -150,6 +158,8 @@ int asm_run(int argc, char** argv) {
     token_file = std::fopen(token_file_name.c_str(), "rb");
     if (token_file == nullptr) diag_fatal(3, token_file_name.c_str());
 
+    if ((option_flags & OPT_LISTING) != 0) lst_open(main_source.name, listing_file_name);
+
     asm_begin_pass();  // pass 2
     asm_run_pass();
 
@@ -160,6 +170,7 @@ int asm_run(int argc, char** argv) {
         std::fclose(main_source.file);
         main_source.file = nullptr;
     }
+    if ((option_flags & OPT_LISTING) != 0) lst_close(0);
     asm_close_token_file();
     asm_delete_token_file();
     return error_count != 0 ? 1 : 0;

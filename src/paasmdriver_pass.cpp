@@ -4,8 +4,11 @@
 #include "paasmdiag.h"
 #include "paasmdirectives.h"
 #include "paasmdriver.h"
+#include "paasmis.h"
 #include "paasmlex.h"
+#include "paasmlist.h"
 #include "paasmmatch.h"
+#include "paasmpa.h"
 #include "paasmquodra.h"
 #include "paasmsym.h"
 
@@ -17,6 +20,7 @@ void asm_run_pass() {
     while (current_token.code != TOK_END_OF_SOURCE) {
         main_source.marks[3] = ' ';
         asm_process_statement();
+        if (pass_number == 2 && (option_flags & OPT_LISTING) != 0) lst_end_statement();
         lex_next_line();
     }
     if (pending_shadow != 0) {
@@ -64,6 +68,7 @@ void asm_process_statement() {
     if (label.name == nullptr) return;
     // A label that stands alone on its line.
     if (pending_shadow != 0) diag_error(27);
-    sym_define_label(label);
-    // The optimisers' recorders take the label here once they exist.
+    Symbol* symbol = sym_define_label(label);
+    pa_record_label(symbol);
+    sched_record_label(symbol);
 }

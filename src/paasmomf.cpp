@@ -4,11 +4,13 @@
 #include "paasmomf.h"
 
 #include <cstring>
+#include <vector>
 
 #include "paasmdiag.h"
 #include "paasmdriver.h"
 #include "paasmexpr.h"
 #include "paasmintern.h"
+#include "paasmlist.h"
 #include "paasmpool.h"
 #include "paasmquodra.h"
 #include "paasmsym.h"
@@ -93,8 +95,12 @@ void omf_emit_byte_run(uint32_t count, const uint8_t* values, int line) {
     if (pass_number <= 1) {
         omf_count(section, count);
     } else {
-        // The listing's object field (lst_set_byte / lst_set_bytes) is
-        // handed the values here once the listing exists.
+        if (!capture_active && lst_wanted()) {
+            if (count == 1)
+                lst_set_byte(section->location, values[0]);
+            else
+                lst_set_bytes(section->location, count, values);
+        }
         for (uint32_t i = 0; i < count; ++i) {
             uint64_t index = uint64_t{section->location} + i;
             omf_check_index(section, index, line);
@@ -107,6 +113,20 @@ void omf_emit_byte_run(uint32_t count, const uint8_t* values, int line) {
 
 // The 16-bit and 32-bit emitters store whole elements from the element
 // index of the location counter.
+// Hands one emitter call's 16-bit or 32-bit elements to the listing.
+void lst_take_elements(uint32_t address, uint32_t count, const uint16_t* values) {
+    if (count == 1)
+        lst_set_word(address, values[0]);
+    else
+        lst_set_words(address, count, values);
+}
+void lst_take_elements(uint32_t address, uint32_t count, const uint32_t* values) {
+    if (count == 1)
+        lst_set_long(address, values[0]);
+    else
+        lst_set_longs(address, count, values);
+}
+
 template <class T>
 void omf_emit_element_run(uint32_t count, const T* values, int line) {
     Section* section = current_section;
@@ -114,8 +134,7 @@ void omf_emit_element_run(uint32_t count, const T* values, int line) {
     if (pass_number <= 1) {
         omf_count(section, count);
     } else {
-        // The listing's object field (lst_set_word(s) / lst_set_long(s)) is
-        // handed the values here once the listing exists.
+        if (!capture_active && lst_wanted()) lst_take_elements(section->location, count, values);
         uint64_t first = section->location / units;
         for (uint32_t i = 0; i < count; ++i) {
             omf_check_index(section, first + i, line);
@@ -308,7 +327,24 @@ void omf_begin_capture() {
 
 void omf_end_capture() {
     // In pass 2 with a listing, the captured elements go to the listing as
-    // one object field here once the listing exists.
+    // one object field.
+    Section* section = current_section;
+    // The emitters checked every stored index, so the captured run lies in
+    // the image; the bound is checked again rather than trusted.
+    uint64_t units = omf_units(section);
+    uint64_t end = section->bytes_per_element == 1 ? uint64_t{capture_start} + capture_count
+                                                   : uint64_t{capture_start} / units + capture_count;
+    if (lst_wanted() && section->image != nullptr && end <= section->size) {
+        if (section->bytes_per_element == 1) {
+            lst_set_bytes(capture_start, capture_count, section->image + capture_start);
+        } else if (section->bytes_per_element == 4) {
+            uint32_t first = capture_start / omf_units(section);
+            std::vector<uint32_t> elements(capture_count);
+            if (capture_count != 0)
+                std::memcpy(elements.data(), section->image + size_t{first} * 4u, size_t{capture_count} * 4u);
+            lst_set_longs(capture_start, capture_count, elements.data());
+        }
+    }
     capture_active = false;
     capture_count = 0;
 }

@@ -42,6 +42,11 @@
 //                               with exactly the body as its content.
 //   --- exists out.lst          an output file that must exist; its content is
 //                               not checked (no body).
+//   --- listing prog.lst        a listing that must be written with exactly
+//                               the body as its content, where the body's
+//                               @DATE@ stands for the header's date and time
+//                               and @SECONDS@ for the run time on the
+//                               statistics page.
 //   --- hex-words prog.hex      an Intel HEX output file given as the 32-bit
 //                               program words it must hold from address 0:
 //                               hex numbers separated by white space, '#'
@@ -100,6 +105,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -138,6 +144,7 @@ struct InputFile {
 struct OutputFile {
     std::string path;
     std::optional<std::string> content;  // none: must only exist
+    bool listing = false;                // the date and the run time vary
 };
 
 struct Case {
@@ -369,7 +376,7 @@ std::string parse_case(const std::string& text, Case& c) {
         for (++i; i < lines.size() && !starts_with(lines[i], "--- "); ++i) body += lines[i];
         const std::string& kind = words[0];
         bool named = kind == "file" || kind == "hexfile" || kind == "expect" || kind == "exists" ||
-                     kind == "hex-words";
+                     kind == "hex-words" || kind == "listing";
         if (named ? words.size() != 2 : words.size() != 1)
             return where(header) + (named ? "section '" + kind + "' needs one file name"
                                           : "section '" + kind + "' takes no name");
@@ -403,6 +410,9 @@ std::string parse_case(const std::string& text, Case& c) {
         } else if (kind == "expect") {
             c.outputs.push_back({words[1], body});
             last_body = &*c.outputs.back().content;
+        } else if (kind == "listing") {
+            c.outputs.push_back({words[1], body, true});
+            last_body = &*c.outputs.back().content;
         } else if (kind == "hex-words") {
             std::string hex;
             if (!hex_words_to_intel_hex(body, hex, error)) return where(header) + error;
@@ -419,6 +429,16 @@ std::string parse_case(const std::string& text, Case& c) {
 
 // ---------------------------------------------------------------------------
 // Helpers for the run
+
+// A listing with its varying parts replaced by placeholders: the date and
+// time of the page header by @DATE@, the run time of the statistics page
+// by @SECONDS@.
+std::string mask_listing_variables(const std::string& text) {
+    static const std::regex date("[0-9]{2}-[A-Z][a-z]{2}-[0-9]{4}  [0-9]{2}:[0-9]{2}:[0-9]{2}");
+    static const std::regex seconds("[ 0-9]*[0-9]\\.[0-9]{3} Elapsed execution time\\.");
+    std::string masked = std::regex_replace(text, date, "@DATE@");
+    return std::regex_replace(masked, seconds, "@SECONDS@ Elapsed execution time.");
+}
 
 std::string substitute(std::string text, const std::string& scratch) {
     const bool elf = g_options.build == "elf";
@@ -794,6 +814,7 @@ private:
                 continue;
             }
             std::string expected = substitute(*output.content, scratch);
+            if (output.listing) actual = mask_listing_variables(actual);
             if (actual != expected)
                 ADD_FAILURE() << describe_mismatch("output file " + output.path, expected, actual);
         }

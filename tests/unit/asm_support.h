@@ -21,8 +21,6 @@
 #include "paasmomf.h"
 #include "paasmsym.h"
 
-namespace {
-
 struct AsmRun {
     int status = -1;
     std::string errors;  // the standard error stream
@@ -30,7 +28,7 @@ struct AsmRun {
 
 // Assembles `source` as the file t.s in a fresh directory (which is also
 // the working directory and TEMP), with the given options before it.
-AsmRun assemble(const std::string& source, std::vector<std::string> options = {}) {
+inline AsmRun assemble(const std::string& source, std::vector<std::string> options = {}) {
     // What one run leaves behind that the next run in this process would
     // otherwise take over.
     lex_reset();
@@ -69,24 +67,24 @@ AsmRun assemble(const std::string& source, std::vector<std::string> options = {}
     return run;
 }
 
-AsmRun assemble_warn(const std::string& source) { return assemble(source, {"-w"}); }
+inline AsmRun assemble_warn(const std::string& source) { return assemble(source, {"-w"}); }
 
-std::string error_line(int line, int number, const std::string& text) {
+inline std::string error_line(int line, int number, const std::string& text) {
     char head[64];
     std::snprintf(head, sizeof head, "t.s: line %04d: PA-E%04d Error: ", line, number);
     return head + text + "\n";
 }
 
-std::string warning_line(int line, int number, const std::string& text) {
+inline std::string warning_line(int line, int number, const std::string& text) {
     char head[64];
     std::snprintf(head, sizeof head, "t.s: line %04d: PA-W%04d Warning: ", line, number);
     return head + text + "\n";
 }
 
-Symbol* symbol(const char* name) { return sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string(name)}); }
+inline Symbol* symbol(const char* name) { return sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string(name)}); }
 
 // The low 32 bits of a symbol's value; a missing symbol fails the test.
-uint32_t value_of(const char* name) {
+inline uint32_t value_of(const char* name) {
     Symbol* s = symbol(name);
     if (s == nullptr) {
         ADD_FAILURE() << "no symbol " << name;
@@ -95,18 +93,18 @@ uint32_t value_of(const char* name) {
     return s->value.word;
 }
 
-bool defined(const char* name) {
+inline bool defined(const char* name) {
     Symbol* s = symbol(name);
     return s != nullptr && (s->flags & SYM_DEFINED_PASS1) != 0;
 }
 
-Section* section(const char* name) {
+inline Section* section(const char* name) {
     Symbol* s = omf_find_section(name, 0);
     return s != nullptr ? s->section : nullptr;
 }
 
 // The bytes of a data-memory section.
-std::vector<uint8_t> bytes_of(const char* name) {
+inline std::vector<uint8_t> bytes_of(const char* name) {
     Section* s = section(name);
     if (s == nullptr || s->bytes_per_element != 1) {
         ADD_FAILURE() << name << " is no data section";
@@ -117,7 +115,7 @@ std::vector<uint8_t> bytes_of(const char* name) {
 }
 
 // The 32-bit cells of a program-memory section.
-std::vector<uint32_t> cells_of(const char* name) {
+inline std::vector<uint32_t> cells_of(const char* name) {
     Section* s = section(name);
     if (s == nullptr || s->bytes_per_element != 4) {
         ADD_FAILURE() << name << " is no program section";
@@ -128,4 +126,3 @@ std::vector<uint32_t> cells_of(const char* name) {
     return cells;
 }
 
-}  // namespace

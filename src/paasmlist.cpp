@@ -1,0 +1,276 @@
+// The listing's pages and statement lines. Every line goes through the
+// page accounting: a page holds 58 counted lines under a header block of
+// its own. The object data of a statement is kept as 32-bit numbers and
+// printed masked to the element width of the section it came from, so a
+// setter can never make the printer read past what it was given.
+#include "paasmlist.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "paasmdiag.h"
+#include "paasmdriver.h"
+#include "paasmexpr.h"
+#include "paasmlex.h"
+#include "paasmomf.h"
+#include "paasmquodra.h"
+#include "paasmsym.h"
+
+FILE* listing_file = nullptr;
+int32_t listing_page = 0;
+int32_t listing_page_lines = LISTING_NEW_PAGE;
+std::string listing_column_heading;
+
+namespace {
+
+// The header line without its page number: title, version, date and time.
+// It is printed as text, so a '%' in any part of it stays a '%'.
+std::string listing_header_text;
+
+// Object state of the current statement.
+bool listing_has_object = false;
+int32_t listing_object_count = 0;  // -1 value text, 0 address alone, n elements
+uint32_t listing_object_address = 0;
+int32_t listing_element_size = 1;
+int32_t listing_element_units = 1;
+char listing_value_text[32] = "";
+std::vector<uint32_t> listing_object_data;
+
+// Messages of the current statement: their texts one after the other in
+// a small pool.
+const char* listing_messages[listing_message_limit];
+int listing_message_count = 0;
+char listing_text_pool[listing_text_pool_size];
+int listing_text_cursor = 0;
+
+void lst_check_write() {
+    if (listing_file != nullptr && std::ferror(listing_file)) diag_fatal(9);
+}
+
+// The accounting that comes before every counted line.
+void lst_count_line() {
+    if (listing_page_lines > listing_page_length) lst_start_page();
+    ++listing_page_lines;
+}
+
+// One field of up to `per_line` elements from `first`, 20 characters wide.
+std::string lst_element_field(uint32_t first) {
+    char text[16];
+    std::string field;
+    uint32_t count = listing_object_count > 0 ? static_cast<uint32_t>(listing_object_count) : 0;
+    switch (listing_element_size) {
+    case 4:
+        for (uint32_t i = first; i < first + 2; ++i) {
+            if (i < count) {
+                std::snprintf(text, sizeof text, "%08lX ", static_cast<unsigned long>(listing_object_data[i]));
+                field += text;
+            } else {
+                field += "         ";
+            }
+        }
+        field += "  ";
+        break;
+    case 2:
+        for (uint32_t i = first; i < first + 4; ++i) {
+            if (i < count) {
+                std::snprintf(text, sizeof text, "%04X ", static_cast<unsigned>(listing_object_data[i] & 0xFFFFu));
+                field += text;
+            } else {
+                field += "     ";
+            }
+        }
+        break;
+    default:
+        for (uint32_t i = first; i < first + 6 && i < count; ++i) {
+            std::snprintf(text, sizeof text, "%02X ", static_cast<unsigned>(listing_object_data[i] & 0xFFu));
+            field += text;
+        }
+        field.resize(20, ' ');
+        break;
+    }
+    return field;
+}
+
+uint32_t lst_elements_per_line() {
+    switch (listing_element_size) {
+    case 4: return 2;
+    case 2: return 4;
+    default: return 6;
+    }
+}
+
+// Takes over the elements of one setter call, with the geometry of the
+// current section.
+template <class T>
+void lst_set_elements(uint32_t address, uint32_t count, const T* values) {
+    listing_has_object = true;
+    listing_element_size = current_section != nullptr ? current_section->bytes_per_element : 1;
+    listing_element_units = current_section != nullptr ? current_section->units_per_element : 1;
+    listing_object_address = address;
+    listing_object_count = static_cast<int32_t>(count);
+    listing_object_data.assign(values, values + count);
+}
+
+}  // namespace
+
+bool lst_wanted() { return listing_file != nullptr && pass_number == 2 && (option_flags & OPT_LISTING) != 0; }
+
+void lst_open(const std::string& source_name, std::string& listing_name) {
+    listing_column_heading = "Location Object              Type  Line Source";
+    listing_page_lines = LISTING_NEW_PAGE;
+    listing_page = 0;
+    listing_has_object = false;
+    listing_object_count = 0;
+    if (listing_name.empty()) listing_name = asm_default_file_name(source_name, ".lst");
+    asm_output_file_name(listing_name, ".lst", 8);
+    listing_file = std::fopen(listing_name.c_str(), "w");
+    if (listing_file == nullptr) diag_fatal(8, listing_name.c_str());
+    listing_message_count = 0;
+    listing_text_cursor = 0;
+
+    char date[80] = "";
+    std::time_t now = std::time(nullptr);
+    std::tm* local = std::localtime(&now);
+    size_t length = local != nullptr ? std::strftime(date, sizeof date, "%d-%b-%Y  %H:%M:%S", local) : 0;
+    listing_header_text = std::string(program_title) + ".  Version " + version_text + "  " +
+                          (length != 0 ? std::string(date) : std::string("DD-MMM-YY  HH:MM:SS "));
+}
+
+void lst_close(int aborting) {
+    if (listing_file == nullptr) return;
+    if (!aborting) lst_write_summary();
+    FILE* file = listing_file;
+    listing_file = nullptr;
+    bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0) failed = true;
+    if (failed && !aborting) diag_fatal(9);
+}
+
+void lst_start_page() {
+    listing_page_lines = 0;
+    if (listing_page > 0) std::fputc('\f', listing_file);
+    ++listing_page;
+    std::fprintf(listing_file, "%s  Page: %4d\n", listing_header_text.c_str(), static_cast<int>(listing_page));
+    std::fputs("\n\n", listing_file);
+    std::fprintf(listing_file, "%s\n\n", main_source.name.c_str());
+    std::fprintf(listing_file, "%s\n", listing_column_heading.c_str());
+    lst_check_write();
+}
+
+void lst_printf(const char* format, ...) {
+    if (listing_file == nullptr) return;
+    lst_count_line();
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(listing_file, format, arguments);
+    va_end(arguments);
+    lst_check_write();
+}
+
+void lst_print_statement() {
+    if (listing_file == nullptr) return;
+    lst_count_line();
+    char text[64];
+    std::string line;
+    if (!listing_has_object) {
+        line.assign(29, ' ');
+    } else if (listing_object_count < 0) {
+        std::snprintf(text, sizeof text, "                   %8.8s  ", listing_value_text);
+        line = text;
+    } else {
+        std::snprintf(text, sizeof text, "%08lX ", static_cast<unsigned long>(listing_object_address));
+        line = text;
+        line += lst_element_field(0);
+    }
+    line.append(main_source.marks, 4);
+    std::snprintf(text, sizeof text, " %5d ", static_cast<int>(main_source.line));
+    line += text;
+    line += line_buffer;
+    if (line.back() != '\n') line += '\n';
+    std::fputs(line.c_str(), listing_file);
+
+    if (listing_has_object && listing_object_count > 0) {
+        uint32_t per_line = lst_elements_per_line();
+        for (uint32_t first = per_line; first < static_cast<uint32_t>(listing_object_count); first += per_line) {
+            lst_count_line();
+            uint64_t address = uint64_t{listing_object_address} + uint64_t{first} * listing_element_units;
+            std::snprintf(text, sizeof text, "%08lX ", static_cast<unsigned long>(address & 0xFFFFFFFFu));
+            line = text;
+            line += lst_element_field(first);
+            line.append(main_source.marks, 3);
+            line += 'd';
+            std::snprintf(text, sizeof text, " %5d\n", static_cast<int>(main_source.line));
+            line += text;
+            std::fputs(line.c_str(), listing_file);
+        }
+    }
+    lst_check_write();
+}
+
+void lst_queue_message(const char* text) {
+    if (!lst_wanted()) return;
+    size_t length = std::strlen(text);
+    if (listing_message_count >= listing_message_limit) return;
+    if (listing_text_cursor + length + 1 >= sizeof listing_text_pool) return;
+    std::memcpy(listing_text_pool + listing_text_cursor, text, length + 1);
+    listing_messages[listing_message_count++] = listing_text_pool + listing_text_cursor;
+    listing_text_cursor += static_cast<int>(length + 1);
+}
+
+void lst_flush_messages() {
+    for (int i = 0; i < listing_message_count; ++i) lst_printf("%s", listing_messages[i]);
+    listing_message_count = 0;
+    listing_text_cursor = 0;
+}
+
+void lst_end_statement() {
+    lst_print_statement();
+    listing_has_object = false;
+    listing_object_count = 0;
+    lst_flush_messages();
+}
+
+// ---- The object setters -------------------------------------------------------
+
+void lst_set_address(uint32_t address) {
+    if (!lst_wanted()) return;
+    listing_has_object = true;
+    listing_object_address = address;
+    listing_object_count = 0;
+}
+
+void lst_set_value_text(const Symbol* symbol) {
+    listing_has_object = true;
+    listing_object_count = -1;
+    std::snprintf(listing_value_text, sizeof listing_value_text, "%08lX",
+                  static_cast<unsigned long>(symbol->value.word));
+    if (symbol->value_class != CLASS_ABSOLUTE) return;
+    switch (symbol->value_type) {
+    case TYPE_FLOAT:
+        std::snprintf(listing_value_text, sizeof listing_value_text, "%g", symbol->value.real);
+        break;
+    case TYPE_STRING:
+        std::snprintf(listing_value_text, sizeof listing_value_text, "%.31s",
+                      symbol->value.text != nullptr ? symbol->value.text : "");
+        break;
+    case TYPE_REGISTER:
+        std::snprintf(listing_value_text, sizeof listing_value_text, "%-8.8s",
+                      symbol->value.reg != nullptr ? symbol->value.reg->register_name : "");
+        break;
+    default:
+        break;
+    }
+}
+
+void lst_set_byte(uint32_t address, uint8_t value) { lst_set_elements(address, 1, &value); }
+void lst_set_bytes(uint32_t address, uint32_t count, const uint8_t* values) { lst_set_elements(address, count, values); }
+void lst_set_word(uint32_t address, uint16_t value) { lst_set_elements(address, 1, &value); }
+void lst_set_words(uint32_t address, uint32_t count, const uint16_t* values) {
+    lst_set_elements(address, count, values);
+}
+void lst_set_long(uint32_t address, uint32_t value) { lst_set_elements(address, 1, &value); }
+void lst_set_longs(uint32_t address, uint32_t count, const uint32_t* values) {
+    lst_set_elements(address, count, values);
+}
