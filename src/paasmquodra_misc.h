@@ -1,0 +1,80 @@
+// Word fields and operand helpers shared by the divide, multiply, stack,
+// compare, exchange, byte-swap and bit-scan encoders. Everything here has
+// internal linkage, so that other encoder families may name their own
+// helpers alike without clashing at link time.
+#pragma once
+
+#include <cstdint>
+
+#include "paasmexpr.h"
+#include "paasmlex.h"
+#include "paasmquodra.h"
+#include "paasmsym.h"
+
+// Register fields of the instruction word: the source register in bits 0
+// to 3, the destination register in bits 7 to 10, the base register in
+// bits 11 to 14.
+static constexpr uint32_t misc_field_ws(uint32_t n) { return n; }
+static constexpr uint32_t misc_field_wd(uint32_t n) { return n << 7; }
+static constexpr uint32_t misc_field_wb(uint32_t n) { return n << 11; }
+
+// The byte bit of the file-register and move forms.
+static constexpr uint32_t MISC_BYTE_BIT = 0x4000;
+// Bit 13 of the file-register forms: the result goes back to the file register.
+static constexpr uint32_t MISC_RESULT_TO_FILE = 0x2000;
+// Bits 5 and 6: the operand is a short literal, not an address.
+static constexpr uint32_t MISC_LITERAL_FORM = 0x60;
+
+static constexpr uint32_t MISC_W0 = 0x0001;
+static constexpr uint32_t MISC_W1 = 0x0002;
+static constexpr uint32_t MISC_W2 = 0x0004;
+static constexpr uint32_t MISC_W3 = 0x0008;
+static constexpr uint32_t MISC_W14 = 0x4000;
+static constexpr uint32_t MISC_W15 = 0x8000;
+static constexpr uint32_t MISC_STACK_POINTER_NUMBER = 15;
+
+// The device families whose multiply can target an accumulator and whose
+// CP takes an 8-bit literal.
+static constexpr uint32_t MISC_FAMILY_WIDE_FORMS = 0x60;
+
+// A working register and the register after it, the pair that holds a
+// 32-bit value. W15 has no successor among the working registers: its
+// pair is W15 alone, never reaching into the accumulator bits above.
+static inline uint32_t misc_register_pair(const RegisterEntry* reg) {
+    uint32_t mask = reg->register_mask;
+    if (reg->register_kind == REG_W && reg->register_number < MISC_STACK_POINTER_NUMBER) mask |= mask << 1;
+    return mask;
+}
+
+// A working register operand on its own; W15 ends the abstraction block.
+static inline int misc_parse_w_operand(TgtInstruction& ins, const RegisterEntry*& reg) {
+    int status = tgt_parse_w_register(reg);
+    if (status == 0 && reg->register_number == MISC_STACK_POINTER_NUMBER) ins.ends_block = 1;
+    return status;
+}
+
+// Whether the current token starts a register operand: a register name, or
+// a name equated to one. The forms that fall back to an address when the
+// operand is no register decide by this before parsing, so a register of
+// the wrong kind is reported as such rather than read again as an address.
+static inline bool misc_register_ahead() {
+    if (current_token.code == TOK_REGISTER) return true;
+    const Symbol* symbol = nullptr;
+    if (current_token.code == TOK_SYMBOL)
+        symbol = lex_token_symbol();
+    else if (current_token.code == TOK_NAME)
+        symbol = sym_lookup(SymbolKey{SYMKIND_ORDINARY, lex_token_text()});
+    return symbol != nullptr && symbol->value_class == CLASS_ABSOLUTE && symbol->value_type == TYPE_REGISTER;
+}
+
+// The current token starts an effective address: a register or '['.
+static inline bool misc_address_ahead() { return misc_register_ahead() || current_token.code == TOK_LBRACKET; }
+
+// The encoder pattern for a class whose operands one function parses:
+// set up, parse (the failure becomes the status), then the finishing step.
+static inline int misc_encode(const MnemonicEntry* row, int (*operands)(TgtInstruction& ins)) {
+    TgtInstruction ins;
+    tgt_begin_instruction(ins, row);
+    ins.status = operands(ins);
+    return tgt_finish_instruction(ins);
+}
