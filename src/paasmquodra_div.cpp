@@ -78,5 +78,5 @@ int divf_operands(TgtInstruction& ins) {
 
 }  // namespace
 
-int tgt_encode_div(const MnemonicEntry* row) { return misc_encode(row, div_operands); }
-int tgt_encode_divf(const MnemonicEntry* row) { return misc_encode(row, divf_operands); }
+int tgt_encode_div(const MnemonicEntry* row) { return tgt_encode_pattern(row, div_operands); }
+int tgt_encode_divf(const MnemonicEntry* row) { return tgt_encode_pattern(row, divf_operands); }

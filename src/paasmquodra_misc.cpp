@@ -125,8 +125,8 @@ int bsw_operands(TgtInstruction& ins) {
 
 }  // namespace
 
-int tgt_encode_file_skip(const MnemonicEntry* row) { return misc_encode(row, file_skip_operands); }
-int tgt_encode_cp(const MnemonicEntry* row) { return misc_encode(row, cp_operands); }
-int tgt_encode_exch(const MnemonicEntry* row) { return misc_encode(row, exch_operands); }
-int tgt_encode_bit_scan_extend(const MnemonicEntry* row) { return misc_encode(row, bit_scan_operands); }
-int tgt_encode_bsw(const MnemonicEntry* row) { return misc_encode(row, bsw_operands); }
+int tgt_encode_file_skip(const MnemonicEntry* row) { return tgt_encode_pattern(row, file_skip_operands); }
+int tgt_encode_cp(const MnemonicEntry* row) { return tgt_encode_pattern(row, cp_operands); }
+int tgt_encode_exch(const MnemonicEntry* row) { return tgt_encode_pattern(row, exch_operands); }
+int tgt_encode_bit_scan_extend(const MnemonicEntry* row) { return tgt_encode_pattern(row, bit_scan_operands); }
+int tgt_encode_bsw(const MnemonicEntry* row) { return tgt_encode_pattern(row, bsw_operands); }

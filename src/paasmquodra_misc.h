@@ -70,11 +70,3 @@ static inline bool misc_register_ahead() {
 // The current token starts an effective address: a register or '['.
 static inline bool misc_address_ahead() { return misc_register_ahead() || current_token.code == TOK_LBRACKET; }
 
-// The encoder pattern for a class whose operands one function parses:
-// set up, parse (the failure becomes the status), then the finishing step.
-static inline int misc_encode(const MnemonicEntry* row, int (*operands)(TgtInstruction& ins)) {
-    TgtInstruction ins;
-    tgt_begin_instruction(ins, row);
-    ins.status = operands(ins);
-    return tgt_finish_instruction(ins);
-}

@@ -113,4 +113,4 @@ int mul_operands(TgtInstruction& ins) {
 
 }  // namespace
 
-int tgt_encode_mul(const MnemonicEntry* row) { return misc_encode(row, mul_operands); }
+int tgt_encode_mul(const MnemonicEntry* row) { return tgt_encode_pattern(row, mul_operands); }

@@ -96,6 +96,6 @@ int lnk_operands(TgtInstruction& ins) {
 
 }  // namespace
 
-int tgt_encode_push_pop(const MnemonicEntry* row) { return misc_encode(row, stack_operands); }
+int tgt_encode_push_pop(const MnemonicEntry* row) { return tgt_encode_pattern(row, stack_operands); }
 
-int tgt_encode_lnk(const MnemonicEntry* row) { return misc_encode(row, lnk_operands); }
+int tgt_encode_lnk(const MnemonicEntry* row) { return tgt_encode_pattern(row, lnk_operands); }
