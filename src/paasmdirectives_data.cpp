@@ -13,6 +13,7 @@
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmomf.h"
+#include "paasmpa.h"
 
 namespace {
 
@@ -410,8 +411,9 @@ int dir_4byte(const SymbolKey& label) { return data_run_list(label, dir_emit_lon
 int dir_pword(const SymbolKey& label) {
     if (label.name != nullptr) sym_define_label(label);
     lex_next_token();
-    // Ending the current abstraction block belongs here; that recorder is
-    // not built yet.
+    // Program words written as data are no instructions: an abstracted
+    // sequence never runs across them.
+    pa_end_block();
     if ((current_section->memory_kind & MEMORY_PROGRAM) == 0) diag_warning(9);
     omf_begin_capture();
     int first = 0;
