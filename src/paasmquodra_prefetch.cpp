@@ -10,6 +10,8 @@
 // pointers, each prefetch is a read of data memory, a pointer moved by
 // "+=" or "-=" is written, and the "[W13]+=2" write-back writes data memory
 // and W13: the scheduler orders memory operations by these resources.
+#include "paasmdiag.h"
+#include "paasmexpr.h"
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmquodra.h"
@@ -90,6 +92,30 @@ uint32_t modification_offset(int64_t change) {
     }
 }
 
+// The amount of a pointer change or of the write-back: an absolute integer
+// (status 30 otherwise). An amount not known yet (a name defined further
+// on, in pass 1) is reported as error 30 and clears `known`, and the list
+// goes on without a further error: were it cut short here, pass 1 would
+// record fewer operand tokens than pass 2, which knows the value, goes on
+// to read.
+int parse_amount(int32_t& amount, bool& known) {
+    amount = 0;
+    known = false;
+    ExprValue value;
+    int status = expr_evaluate(value);
+    if (status != 0) return status;
+    if (value.value_class == CLASS_UNKNOWN) {
+        diag_error(30);
+        return 0;
+    }
+    if (value.value_class != CLASS_ABSOLUTE ||
+        (value.value_type != TYPE_INTEGER && value.value_type != TYPE_COMPLEMENTED))
+        return 30;
+    amount = static_cast<int32_t>(value.value.integer);
+    known = true;
+    return 0;
+}
+
 // A W register right after '[': the instruction reads it as an address.
 int parse_pointer(PrefetchList& list, const RegisterEntry*& pointer) {
     int status = tgt_parse_w_register(pointer);
@@ -108,8 +134,9 @@ int parse_modification(PrefetchList& list, const RegisterEntry* pointer, uint32_
     int status = match_expect_assign();
     if (status != 0) return status;
     int32_t amount = 0;
-    status = match_eval_absolute_integer(amount);
-    if (status != 0) return status;
+    bool known = false;
+    status = parse_amount(amount, known);
+    if (status != 0 || !known) return status;
     uint32_t offset = modification_offset(negative ? -int64_t{amount} : int64_t{amount});
     if (offset == 0) return 14;
     code += offset;
@@ -181,8 +208,9 @@ int parse_memory_write_back(PrefetchList& list, const RegisterEntry* w13) {
     if (status == 0) status = match_expect_assign();
     if (status != 0) return status;
     int32_t amount = 0;
-    status = match_eval_absolute_integer(amount);
-    if (status != 0) return status;
+    bool known = false;
+    status = parse_amount(amount, known);
+    if (status != 0 || !known) return status;
     return amount == 2 ? 0 : 14;
 }
 

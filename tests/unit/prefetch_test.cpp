@@ -230,8 +230,6 @@ TEST_F(Prefetch, ListErrors) {
         {"A, [W8]+=8, W4", 14, fields(0, 0, 0, 4, 2)},
         {"A, [W9]-=0, W4", 14, fields(0, 0, 8, 4, 2)},
         {"A, [W13]+=4", 14, fields(0, 0, 4, 4, 1)},
-        // An amount that is not yet known counts as 0.
-        {"A, [W8]+=later, W4", 14, fields(0, 0, 0, 4, 2)},
         // An amount that is no absolute integer.
         {"A, [W8]+=2.0, W4", 30, fields(0, 0, 0, 4, 2)},
         {"A, [W8]+=\"ab\", W4", 30, fields(0, 0, 0, 4, 2)},
@@ -261,6 +259,24 @@ TEST_F(Prefetch, ListEndsWithoutAComma) {
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(p.word, fields(0, 0, 4, 4, 2));
     EXPECT_EQ(current_token.code, TOK_LBRACKET);
+}
+
+// An amount not known yet (pass 1 before its equate) leaves the pointer
+// plain and the list goes on, so that pass 1 reads every operand that
+// pass 2 will read.
+TEST_F(Prefetch, AmountNotYetKnownKeepsTheListGoing) {
+    const Case cases[] = {
+        {"A, [W8]+=later, W4, [W10]-=2, W5, W13", 0, fields(0, 1, 0, 7, 0),
+         {ACC_A | W(4) | W(5) | W(10) | W(13), ACC_A | ACC_B | W(8) | W(10) | MEM},
+         {ACC_A | W(4) | W(5) | W(13), W(8) | W(10)}},
+        {"B, [W13]+=later", 0, ACC_B_BIT | fields(0, 0, 4, 4, 1), {ACC_B | W(13) | MEM, ACC_A | ACC_B | W(13)},
+         {ACC_B | W(13), W(13)}},
+    };
+    for (const Case& c : cases) expect_case(c, prefetch(c.text, 1, 1));
+    Parsed p = ed("A, [W9]-=later, [W11]+=later, W7");
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(p.word, fields(3, 0, 8, 8, 0));
+    EXPECT_EQ(current_token.code, TOK_END_OF_STATEMENT);
 }
 
 // ---- ED and EDAC ---------------------------------------------------------------------------
