@@ -15,12 +15,12 @@ namespace {
 // ---- Fields of the word -------------------------------------------------------
 
 constexpr uint32_t field_multiplier(uint32_t code) { return code << 16; }  // bits 16-18
-constexpr uint32_t field_shift_register(uint32_t n) { return n; }          // SFTAC Wb, bits 0-3
-constexpr int field_address_position = 0;                                  // LAC Ws, SAC Wd: bits 0-6
-constexpr int field_index_register_position = 11;                          // Wb of [Wn+Wb]: bits 11-14
-constexpr int field_shift_literal_position = 0;                            // SFTAC #Slit6: bits 0-5
+constexpr uint32_t field_shift_register(uint32_t n) { return n; }          // SFTAC Wb: bits 0-3
+constexpr int field_address_position = 0;             // LAC Ws, SAC Wd: bits 0-6
+constexpr int field_index_register_position = 11;     // Wb of [Wn+Wb]: bits 11-14
+constexpr int field_shift_literal_position = 0;       // SFTAC #Slit6: bits 0-5
 constexpr int field_shift_literal_width = 6;
-constexpr int field_accumulator_shift_position = 7;  // LAC/SAC #Slit4: bits 7-10
+constexpr int field_accumulator_shift_position = 7;   // LAC/SAC #Slit4: bits 7-10
 constexpr int field_accumulator_shift_width = 4;
 
 constexpr uint32_t SFTAC_LITERAL_FORM = 0x40;  // bit 6: #Slit6 rather than Wb
