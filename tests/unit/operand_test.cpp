@@ -6,6 +6,7 @@
 // tokens to the token file; pass-2 behaviour replays those tokens.
 #include <gtest/gtest.h>
 
+#include "asm_support.h"
 #include "test_support.h"
 
 #include <cstdio>
@@ -1000,6 +1001,64 @@ TEST_F(Operand, ProgramAddresses) {
               error_at(7, "Symbol 'nowhere' is not defined") + error_at(14, "Invalid operand"));
     EXPECT_EQ(lo, 7u);
     EXPECT_EQ(hi, 7u);
+}
+
+
+// ---- Whole sources ------------------------------------------------------------------------------------
+
+TEST(OperandSource, RegisterEquates) {
+    // Defined before its use, the name stands for W3 (SWAP W3 is 0xFD8003).
+    AsmRun run = assemble("\t.section .text,code\n\t.equ\tptr, w3\n\tswap\tptr\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(cells_of(".text"), std::vector<uint32_t>{0xFD8003});
+
+    // Used before it: pass 1 never stores a register equate (its own name
+    // counts as referenced), so in pass 2 the name is no register yet at
+    // the first use; after the equate it is.
+    run = assemble("\t.section .text,code\n\tswap\tptr\n\t.equ\tptr, w3\n\tswap\tptr\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, error_line(2, 29, "Expected a hardware register operand"));
+    EXPECT_EQ(cells_of(".text"), (std::vector<uint32_t>{0xFD8000, 0xFD8003}));
+}
+
+TEST(OperandSource, HazardsBetweenInstructions) {
+    const std::string source =
+        "\t.section .text,code\n"
+        "\tinc\tw1, w2\n"         // writes W2
+        "\tinc\t[w2], w3\n"       // W2 as a pointer: hazard
+        "\tswap\tw3\n"            // writes W3
+        "\tmov\t[w2+w3], w4\n"    // both index registers are pointers: hazard on W3
+        "\tmov\tw4, w5\n";        // W4 read directly: no hazard
+    AsmRun run = assemble_warn(source);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, warning_line(3, 8, "Use of register 'W2' causes RAW hazard") +
+                              warning_line(5, 8, "Use of register 'W3' causes RAW hazard"));
+    // Without -w nothing is printed.
+    run = assemble(source);
+    EXPECT_EQ(run.errors, "");
+}
+
+TEST(OperandSource, BranchesToAnotherSectionKeepTheirSign) {
+    // .other holds nop and return; far is at its offset 2. The BRA at .text
+    // offset 12 counts from 14: d = -12, k = -6.
+    AsmRun run = assemble(
+        "\t.section .text,code\n"
+        "\tnop\n\tnop\n\tnop\n\tnop\n\tnop\n\tnop\n"
+        "\tbra\tfar\n"
+        "\tbra\t$\n"
+        "\tbra\tnext\n"
+        "next:\n"
+        "\t.section .other,code\n"
+        "\tnop\n"
+        "far:\n"
+        "\treturn\n"
+        "\tbra\tnext\n");  // forward into .text: d = 18 - 6 = 12, k = 6
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(cells_of(".text"),
+              (std::vector<uint32_t>{0, 0, 0, 0, 0, 0, 0x37FFFA, 0x37FFFF, 0x370000}));
+    EXPECT_EQ(cells_of(".other"), (std::vector<uint32_t>{0, 0x060000, 0x370006}));
 }
 
 }  // namespace
