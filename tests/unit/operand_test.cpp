@@ -791,20 +791,21 @@ struct BranchResult {
 
 class Branch : public Operand {
 protected:
-    BranchResult branch(const char* text, const char* mnemonic, int mark = 1, uint32_t word = 0) {
+    // The current operand as the target of `mnemonic` (offset from the
+    // next instruction: adjustment 2).
+    BranchResult branch(const char* mnemonic, int mark, uint32_t word) {
         BranchResult r;
         r.word = word;
         r.status = tgt_parse_branch_target(r.word, 2, r.ends_run, r.target, mark, mnemonic);
-        (void)text;
         return r;
     }
     BranchResult pass1(const char* text, const char* mnemonic = "BRA", int mark = 1, uint32_t word = 0) {
         scan(text);
-        return branch(text, mnemonic, mark, word);
+        return branch(mnemonic, mark, word);
     }
     BranchResult pass2(const char* text, const char* mnemonic = "BRA", int mark = 1, uint32_t word = 0) {
         replay(text);
-        return branch(text, mnemonic, mark, word);
+        return branch(mnemonic, mark, word);
     }
 };
 
@@ -856,6 +857,18 @@ TEST_F(Branch, CompareBranchFieldLeavesTheOtherBitsAlone) {
     BranchResult r = pass1("self", "CPBEQ", 1, 0xE7FC0F);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.word, 0xE7FC0Fu | 0x3F0u);
+}
+
+TEST_F(Branch, TheAdjustmentSetsWhereOffsetsCountFrom) {
+    // DO counts from two words on: its own end label at 0x20000 is k = -2.
+    label("loop_end", here, 0x20000);
+    scan("loop_end");
+    uint32_t word = 0;
+    int ends_run = 0;
+    Symbol* target = nullptr;
+    EXPECT_EQ(tgt_parse_branch_target(word, 4, ends_run, target, 1, "DO"), 0);
+    EXPECT_EQ(word, 0xFFFEu);
+    EXPECT_EQ(target, symbol_named("loop_end"));
 }
 
 TEST_F(Branch, BranchTargetsAreMarked) {
