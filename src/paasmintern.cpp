@@ -1,4 +1,6 @@
-// Interning: a hash table of 1024 chains over texts kept in POOL_RUN.
+// Interning: a hash table of chains over texts kept in POOL_RUN. The
+// table starts at 1024 chains and doubles as it fills, so a lookup costs
+// the same with ten names as with a million.
 #include "paasmintern.h"
 
 #include <cstring>
@@ -10,12 +12,51 @@ uint32_t intern_byte_table[256];
 
 namespace {
 
-InternEntry* intern_buckets[INTERN_BUCKETS];
+std::vector<InternEntry*> intern_buckets;  // a power of two of chain heads
+uint32_t intern_entry_count = 0;
 char* intern_pool_next = nullptr;
 char* intern_pool_end = nullptr;
 constexpr size_t intern_block_spare = 4096;
 std::vector<const char*> intern_index_table;  // text of each index
 
+// The table's hash: every byte of the text counts (the weighted byte hash
+// forgets all but the last 32 bytes), eight bytes a step.
+uint32_t intern_table_hash(const char* text, uint32_t length) {
+    constexpr uint64_t multiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t h = length * multiplier;
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text + i, 8);
+        h = (h ^ word) * multiplier;
+        h ^= h >> 29;
+    }
+    uint64_t tail = 0;
+    for (uint32_t k = 0; i + k < length; ++k)
+        tail |= uint64_t{static_cast<unsigned char>(text[i + k])} << (8 * k);
+    h = (h ^ tail) * multiplier;
+    h ^= h >> 32;
+    h *= multiplier;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+size_t intern_bucket_of(uint32_t hash) { return hash & (intern_buckets.size() - 1); }
+
+// Doubles the chain heads and relinks every entry; the order within a
+// chain is of no consequence, since a chain holds each text once.
+void intern_grow() {
+    std::vector<InternEntry*> old(intern_buckets.size() * 2, nullptr);
+    old.swap(intern_buckets);
+    for (InternEntry* chain : old) {
+        while (chain != nullptr) {
+            InternEntry* next = chain->next;
+            InternEntry*& bucket = intern_buckets[intern_bucket_of(chain->hash)];
+            chain->next = bucket;
+            bucket = chain;
+            chain = next;
+        }
+    }
+}
 
 }  // namespace
 
@@ -25,7 +66,8 @@ void intern_init() {
         entry = weight;
         weight = weight * 1909u + 221571u;
     }
-    for (auto& bucket : intern_buckets) bucket = nullptr;
+    intern_buckets.assign(INTERN_BUCKETS, nullptr);
+    intern_entry_count = 0;
     intern_pool_next = intern_pool_end = nullptr;
     intern_index_table.clear();
 }
@@ -40,9 +82,12 @@ uint32_t intern_hash(const char* text, uint32_t length) {
 namespace {
 
 InternEntry* intern_entry(const char* text, uint32_t length) {
-    InternEntry*& bucket = intern_buckets[intern_hash(text, length) & 0x3FF];
-    for (InternEntry* entry = bucket; entry != nullptr; entry = entry->next) {
-        if (entry->length == length && std::memcmp(entry->text, text, length) == 0)
+    if (intern_buckets.empty()) intern_buckets.assign(INTERN_BUCKETS, nullptr);
+    uint32_t hash = intern_table_hash(text, length);
+    for (InternEntry* entry = intern_buckets[intern_bucket_of(hash)]; entry != nullptr;
+         entry = entry->next) {
+        if (entry->hash == hash && entry->length == length &&
+            std::memcmp(entry->text, text, length) == 0)
             return entry;
     }
     // Room for the text, its terminator and one byte to spare.
@@ -60,9 +105,12 @@ InternEntry* intern_entry(const char* text, uint32_t length) {
     auto* entry = static_cast<InternEntry*>(pool_zalloc(sizeof(InternEntry), POOL_RUN));
     entry->text = copy;
     entry->length = length;
-    entry->next = bucket;
+    entry->hash = hash;
     entry->index = static_cast<uint32_t>(intern_index_table.size());
     intern_index_table.push_back(copy);
+    if (++intern_entry_count > intern_buckets.size()) intern_grow();
+    InternEntry*& bucket = intern_buckets[intern_bucket_of(hash)];
+    entry->next = bucket;
     bucket = entry;
     return entry;
 }

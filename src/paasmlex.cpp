@@ -5,9 +5,13 @@
 // it hands out to the token file. Later passes read the tokens back. So
 // that a statement which asks for fewer or more tokens in a later pass than
 // in pass 1 cannot shift every following line, pass 1 records the file
-// offset at which each line's tokens start; a later pass seeks there when
+// offset at which each line's tokens start; a later pass moves there when
 // it starts the line, and a read at or beyond the next line's start gives
 // an end of statement without touching the file.
+//
+// Both files go through large stream buffers, and the token file's
+// position is counted here rather than asked of the system: a line costs
+// no system call unless its records are not where the stream stands.
 #include "paasmlex.h"
 
 #include <cstring>
@@ -37,10 +41,43 @@ std::vector<long> line_offsets;
 long end_record_offset = -1;  // where pass 1 wrote the end record
 bool end_record_written = false;
 
-// Reading passes: where the next record is read, and the offset at which
-// the current line's records end (-1: no bound known).
+// Pass 1: the offset at which the next record is written.
+long write_position = 0;
+
+// Reading passes: where the next record is read (-1: not known, as at the
+// start of a pass, which rewinds the file), and the offset at which the
+// current line's records end (-1: no bound known).
 long read_position = 0;
 long read_limit = -1;
+bool records_exhausted = false;  // the end of the source, with no end record
+
+// Stream buffers for the token file and the source, given to a stream
+// at the start of each pass.
+constexpr size_t STREAM_BUFFER_SIZE = size_t{1} << 20;
+std::vector<char> token_stream_buffer;
+std::vector<char> source_stream_buffer;
+
+// A forward gap up to this size is read over rather than sought.
+constexpr long SKIP_BY_READING = 8192;
+
+void lex_give_buffer(FILE* file, std::vector<char>& buffer) {
+    if (file == nullptr) return;
+    if (buffer.empty()) buffer.resize(STREAM_BUFFER_SIZE);
+    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+}
+
+// Sets up the streams when a pass starts its first line: large buffers,
+// and the token position taken once from the stream.
+void lex_begin_pass_streams() {
+    lex_give_buffer(token_file, token_stream_buffer);
+    if (pass_number <= 2) lex_give_buffer(current_source->file, source_stream_buffer);
+    if (pass_number <= 1) {
+        long position = token_file != nullptr ? std::ftell(token_file) : -1;
+        write_position = position >= 0 ? position : 0;
+    } else {
+        read_position = -1;
+    }
+}
 
 void lex_set_end_of_source_token() {
     current_token.code = TOK_END_OF_SOURCE;
@@ -80,19 +117,30 @@ void lex_save_line() {
     saved_lines[lines_read] = copy;
 }
 
+// Moves the reading position to `offset`: nothing to do when the stream
+// stands there; a short way forward is read over within the buffer.
 void lex_seek_token_file(long offset) {
-    if (token_file == nullptr || std::fseek(token_file, offset, SEEK_SET) != 0) diag_fatal(4);
+    if (offset == read_position) return;
+    if (token_file == nullptr) diag_fatal(4);
+    if (read_position >= 0 && offset > read_position && offset - read_position <= SKIP_BY_READING) {
+        for (; read_position < offset; ++read_position) {
+            if (getc_unlocked(token_file) == EOF) diag_fatal(4);
+        }
+        return;
+    }
+    if (std::fseek(token_file, offset, SEEK_SET) != 0) diag_fatal(4);
     read_position = offset;
 }
 
 // Positions a reading pass on the records of the line just started.
 void lex_position_line_records() {
+    records_exhausted = false;
     if (end_of_source) {
         if (end_record_offset >= 0) {
             lex_seek_token_file(end_record_offset);
             read_limit = end_record_offset + static_cast<long>(RECORD_SIZE);
         } else {
-            read_limit = read_position;  // nothing left: the end of the source
+            records_exhausted = true;  // nothing left: the end of the source
         }
         return;
     }
@@ -123,6 +171,19 @@ int lex_reportable_error(int32_t number) {
 
 // ---- Token file ---------------------------------------------------------------
 
+namespace {
+
+// Reads `size` bytes of a record; a short read is a damaged token file.
+void lex_read_record_bytes(uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        int c = getc_unlocked(token_file);
+        if (c == EOF) diag_fatal(4);
+        bytes[i] = static_cast<uint8_t>(c);
+    }
+}
+
+}  // namespace
+
 void lex_write_token() {
     uint8_t record[10];
     uint32_t code = static_cast<uint32_t>(current_token.code);
@@ -137,11 +198,15 @@ void lex_write_token() {
         std::memcpy(record + 6, current_token.value.bytes + 4, 4);
         size = 10;
     }
-    if (token_file == nullptr || std::fwrite(record, 1, size, token_file) != size) diag_fatal(5);
+    if (token_file == nullptr) diag_fatal(5);
+    for (size_t i = 0; i < size; ++i) {
+        if (putc_unlocked(record[i], token_file) == EOF) diag_fatal(5);
+    }
+    write_position += static_cast<long>(size);
 }
 
 void lex_read_token() {
-    if (read_limit >= 0 && read_position >= read_limit) {
+    if (records_exhausted || (read_limit >= 0 && read_position >= read_limit)) {
         // Past the records of this line: pass 1 never asked for more.
         if (end_of_source) {
             lex_set_end_of_source_token();
@@ -152,8 +217,8 @@ void lex_read_token() {
         return;
     }
     uint8_t record[10];
-    if (token_file == nullptr || std::fread(record, 1, RECORD_SIZE, token_file) != RECORD_SIZE)
-        diag_fatal(4);
+    if (token_file == nullptr) diag_fatal(4);
+    lex_read_record_bytes(record, RECORD_SIZE);
     size_t size = RECORD_SIZE;
     int16_t code = static_cast<int16_t>(static_cast<uint16_t>(record[0] | (record[1] << 8)));
     current_token.code = code;
@@ -161,19 +226,21 @@ void lex_read_token() {
     std::memcpy(current_token.value.bytes, record + 2, 4);
     size_t extra = code == TOK_MNEMONIC ? 2 : code == TOK_FLOAT ? 4 : 0;
     if (extra != 0) {
-        if (std::fread(record + 6, 1, extra, token_file) != extra) diag_fatal(4);
+        lex_read_record_bytes(record + 6, extra);
         std::memcpy(current_token.value.bytes + 4, record + 6, extra);
         size += extra;
     }
-    read_position += static_cast<long>(size);
+    if (read_position >= 0) read_position += static_cast<long>(size);
 }
 
 void lex_reset() {
     line_offsets.clear();
     end_record_offset = -1;
     end_record_written = false;
+    write_position = 0;
     read_position = 0;
     read_limit = -1;
+    records_exhausted = false;
     end_of_source = false;
 }
 
@@ -185,7 +252,7 @@ void lex_next_token() {
             // The end record is written once; asking again changes nothing.
             lex_set_end_of_source_token();
             if (end_record_written) return;
-            end_record_offset = token_file != nullptr ? std::ftell(token_file) : -1;
+            end_record_offset = token_file != nullptr ? write_position : -1;
             lex_write_token();
             end_record_written = true;
             return;
@@ -205,6 +272,7 @@ void lex_next_token() {
 void lex_next_line() {
     scan_flags = 0;
     ++pass_line_count;
+    if (pass_line_count == 1) lex_begin_pass_streams();
     pool_release(POOL_SCRATCH);
     end_of_source = false;
 
@@ -227,7 +295,7 @@ void lex_next_line() {
     scan_pointer = line_buffer;
     field_state = FIELD_LABEL;
     if (pass_number <= 1)
-        line_offsets.push_back(token_file != nullptr ? std::ftell(token_file) : -1);
+        line_offsets.push_back(token_file != nullptr ? write_position : -1);
     else
         lex_position_line_records();
     lex_next_token();

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "paasmdiag.h"
@@ -21,10 +23,13 @@ uint32_t sorted_symbol_counts[3] = {0, 0, 0};
 
 namespace {
 
-constexpr int SYM_BUCKETS = 256;
+// Chain heads a table starts with; a table doubles them whenever it holds
+// more symbols than heads, so that a chain stays short at any size.
+constexpr size_t SYM_BUCKETS = 256;
 
 struct SymbolTable {
-    Symbol* buckets[SYM_BUCKETS];
+    std::vector<Symbol*> buckets;  // a power of two of chain heads
+    size_t count;
     Symbol* all_symbols;  // newest first
 };
 
@@ -42,6 +47,22 @@ uint32_t sorted_symbol_capacity[3];
 // Every symbol of the run by its index (token records carry the index).
 std::vector<Symbol*> symbol_index_table;
 
+// The last label of each section's label list, so that a label at or
+// above the highest one is appended without a walk. `head` is the list
+// head the entry was made for: a list changed behind our back is found
+// again by a walk.
+struct LabelTail {
+    Symbol* head;
+    Symbol* tail;
+};
+std::unordered_map<const Section*, LabelTail> label_tails;
+
+// The (symbol index, line) pairs that are in reference lists: an open
+// address set, so that a line is found in a list without walking it.
+std::vector<uint64_t> ref_line_set;
+size_t ref_line_set_count = 0;
+constexpr uint64_t REF_SET_EMPTY = ~uint64_t{0};
+
 // Kinds 0 and 3 have their own tables; every other kind is an ordinary name.
 SymbolTable& sym_table(uint32_t kind) {
     if (kind == SYMKIND_NUMERIC) return numeric_table;
@@ -49,18 +70,35 @@ SymbolTable& sym_table(uint32_t kind) {
     return ordinary_table;
 }
 
+uint64_t sym_mix(uint64_t key) {
+    key *= 0x9E3779B97F4A7C15ull;
+    return key ^ (key >> 31);
+}
+
 // One interned string always falls in the same bucket: its address decides.
-unsigned sym_bucket(const char* name) {
-    return static_cast<unsigned>(reinterpret_cast<uintptr_t>(name) & (SYM_BUCKETS - 1));
+size_t sym_bucket(const SymbolTable& table, const char* name) {
+    return sym_mix(reinterpret_cast<uintptr_t>(name)) & (table.buckets.size() - 1);
 }
 
 void sym_clear_table(SymbolTable& table) {
-    for (Symbol*& bucket : table.buckets) bucket = nullptr;
+    table.buckets.assign(SYM_BUCKETS, nullptr);
+    table.count = 0;
     table.all_symbols = nullptr;
 }
 
+// Doubles the chain heads and relinks every symbol of the table.
+void sym_grow_table(SymbolTable& table) {
+    table.buckets.assign(table.buckets.size() * 2, nullptr);
+    for (Symbol* symbol = table.all_symbols; symbol != nullptr; symbol = symbol->table_next) {
+        Symbol*& bucket = table.buckets[sym_bucket(table, symbol->name)];
+        symbol->bucket_next = bucket;
+        bucket = symbol;
+    }
+}
+
 Symbol* sym_find_in(const SymbolTable& table, const char* name) {
-    for (Symbol* symbol = table.buckets[sym_bucket(name)]; symbol != nullptr;
+    if (table.buckets.empty()) return nullptr;
+    for (Symbol* symbol = table.buckets[sym_bucket(table, name)]; symbol != nullptr;
          symbol = symbol->bucket_next) {
         if (symbol->name == name) return symbol;
     }
@@ -76,12 +114,53 @@ Symbol* sym_find_or_create_in(SymbolTable& table, const char* name) {
     symbol->value_type = TYPE_NONE;
     symbol->index = static_cast<uint32_t>(symbol_index_table.size());
     symbol_index_table.push_back(symbol);
+    if (table.buckets.empty()) table.buckets.assign(SYM_BUCKETS, nullptr);
+    if (++table.count > table.buckets.size()) sym_grow_table(table);
     symbol->table_next = table.all_symbols;
     table.all_symbols = symbol;
-    unsigned bucket = sym_bucket(name);
-    symbol->bucket_next = table.buckets[bucket];
-    table.buckets[bucket] = symbol;
+    Symbol*& bucket = table.buckets[sym_bucket(table, name)];
+    symbol->bucket_next = bucket;
+    bucket = symbol;
     return symbol;
+}
+
+// Whether the pair (index, line) was in the set; it is in it afterwards.
+bool sym_ref_set_insert(uint32_t index, int32_t line) {
+    uint64_t key = (uint64_t{index} << 32) | static_cast<uint32_t>(line);
+    if ((ref_line_set_count + 1) * 2 > ref_line_set.size()) {
+        std::vector<uint64_t> old(std::max<size_t>(1024, ref_line_set.size() * 2), REF_SET_EMPTY);
+        old.swap(ref_line_set);
+        size_t mask = ref_line_set.size() - 1;
+        for (uint64_t entry : old) {
+            if (entry == REF_SET_EMPTY) continue;
+            size_t slot = sym_mix(entry) & mask;
+            while (ref_line_set[slot] != REF_SET_EMPTY) slot = (slot + 1) & mask;
+            ref_line_set[slot] = entry;
+        }
+    }
+    size_t mask = ref_line_set.size() - 1;
+    for (size_t slot = sym_mix(key) & mask;; slot = (slot + 1) & mask) {
+        if (ref_line_set[slot] == key) return true;
+        if (ref_line_set[slot] == REF_SET_EMPTY) {
+            ref_line_set[slot] = key;
+            ++ref_line_set_count;
+            return false;
+        }
+    }
+}
+
+// The last label of a section's list, found again by a walk when the list
+// is not the one the remembered tail belongs to.
+Symbol* sym_label_tail(const Section* section) {
+    if (section->labels == nullptr) return nullptr;
+    auto found = label_tails.find(section);
+    if (found != label_tails.end() && found->second.head == section->labels &&
+        found->second.tail->section_next == nullptr)
+        return found->second.tail;
+    Symbol* tail = section->labels;
+    while (tail->section_next != nullptr) tail = tail->section_next;
+    label_tails[section] = {section->labels, tail};
+    return tail;
 }
 
 // The location counter of the current section (0 before any section exists).
@@ -116,6 +195,9 @@ void sym_init() {
         sorted_symbol_capacity[list] = 0;
     }
     symbol_index_table.clear();
+    label_tails.clear();
+    ref_line_set.clear();
+    ref_line_set_count = 0;
 }
 
 void sym_begin_pass() {
@@ -168,13 +250,33 @@ Symbol* sym_resolve_local_label(SymbolKey key) {
 
 void sym_add_reference_line(Symbol* symbol) {
     int32_t line = main_source.line;
-    SymbolRefLine** link = &symbol->ref_lines;
-    for (; *link != nullptr; link = &(*link)->next) {
-        if ((*link)->line == line) return;
+    SymbolRefLine* tail = symbol->ref_tail;
+    if (symbol->ref_lines == nullptr) {
+        tail = nullptr;
+    } else if (tail == nullptr || tail->next != nullptr) {
+        // A list put together elsewhere: find its end once.
+        tail = symbol->ref_lines;
+        while (tail->next != nullptr) tail = tail->next;
+    }
+    if (tail != nullptr && tail->line == line) return;  // the same line again
+    if (sym_symbol_at(symbol->index) == symbol) {
+        // A symbol of the tables: the set knows its lines.
+        if (sym_ref_set_insert(symbol->index, line) && symbol->ref_lines != nullptr) {
+            symbol->ref_tail = tail;
+            return;
+        }
+    } else {
+        for (const SymbolRefLine* entry = symbol->ref_lines; entry != nullptr; entry = entry->next) {
+            if (entry->line == line) return;
+        }
     }
     auto* entry = static_cast<SymbolRefLine*>(pool_zalloc(sizeof(SymbolRefLine), POOL_RUN));
     entry->line = line;
-    *link = entry;
+    if (tail != nullptr)
+        tail->next = entry;
+    else
+        symbol->ref_lines = entry;
+    symbol->ref_tail = entry;
 }
 
 Symbol* sym_reference(SymbolKey key) {
@@ -187,10 +289,22 @@ Symbol* sym_reference(SymbolKey key) {
 
 void sym_insert_in_section(Symbol* symbol, Section* section) {
     int32_t value = symbol->value.integer;
+    Symbol* tail = sym_label_tail(section);
+    if (tail == nullptr || tail->value.integer <= value) {
+        // At or above the highest label: the new end of the list.
+        symbol->section_next = nullptr;
+        if (tail != nullptr)
+            tail->section_next = symbol;
+        else
+            section->labels = symbol;
+        label_tails[section] = {section->labels, symbol};
+        return;
+    }
     Symbol** link = &section->labels;
     while (*link != nullptr && (*link)->value.integer <= value) link = &(*link)->section_next;
     symbol->section_next = *link;
     *link = symbol;
+    label_tails[section] = {section->labels, tail};
 }
 
 Symbol* sym_define_label(SymbolKey key) {
@@ -239,18 +353,28 @@ int sym_compare_sorted(int list, const Symbol* a, const Symbol* b) {
     }
 }
 
+// The Shell sort with the gaps count/2, count/4, ... 1 is, for each gap,
+// an insertion sort of every chain of elements that gap apart; an
+// insertion sort that moves an element only past greater ones leaves
+// equal elements in the order it found them, which is what a stable sort
+// gives. So each chain is sorted stably on its own: equal elements end
+// in exactly the order of the gap-by-gap procedure, at O(n log n) per gap.
 void sym_sort_list(int list) {
     if (list < 0 || list > 2) diag_fatal(1, "../src/paasmsym", 786);
     Symbol** a = sorted_symbols[list];
-    int64_t count = sorted_symbol_counts[list];
-    for (int64_t gap = count / 2; gap > 0; gap /= 2) {
-        for (int64_t i = gap; i < count; ++i) {
-            for (int64_t j = i - gap; j >= 0; j -= gap) {
-                if (sym_compare_sorted(list, a[j], a[j + gap]) <= 0) break;
-                Symbol* swap = a[j];
-                a[j] = a[j + gap];
-                a[j + gap] = swap;
-            }
+    size_t count = sorted_symbol_counts[list];
+    auto before = [list](const Symbol* x, const Symbol* y) {
+        return sym_compare_sorted(list, x, y) < 0;
+    };
+    std::vector<Symbol*> chain;
+    for (size_t gap = count / 2; gap > 0; gap /= 2) {
+        for (size_t start = 0; start < gap; ++start) {
+            chain.clear();
+            for (size_t i = start; i < count; i += gap) chain.push_back(a[i]);
+            if (std::is_sorted(chain.begin(), chain.end(), before)) continue;
+            std::stable_sort(chain.begin(), chain.end(), before);
+            size_t k = 0;
+            for (size_t i = start; i < count; i += gap) a[i] = chain[k++];
         }
     }
 }

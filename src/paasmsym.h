@@ -69,6 +69,7 @@ struct Symbol {
     uint8_t value_type;
     Symbol* bucket_next;
     uint32_t index;  // run-wide index, carried by symbol tokens
+    SymbolRefLine* ref_tail;  // last entry of ref_lines, where the next line goes
 };
 
 enum SortedList : int { LIST_BY_NAME = 0, LIST_BY_VALUE = 1, LIST_BY_LINE = 2 };

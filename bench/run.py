@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Assembly speed benchmark (not a test).
+
+Generates sources of growing size in four shapes (bench/gen.py), assembles
+each with the release build and prints lines per second, peak memory and,
+per shape, the ratio of the times of the two largest sizes. Where `as` is
+installed it is timed on the data shapes too.
+
+usage: bench/run.py [--program PATH] [--sizes 10000,100000,1000000]
+                    [--shapes data,label,refs,insn] [--repeat N] [--timeout S]
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import gen  # noqa: E402
+
+DATA_SHAPES = ("data", "label", "refs")
+TIME_PROGRAM = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
+
+
+def run_once(argv, cwd, timeout):
+    """Runs argv; answers (seconds, peak KiB, exit status); seconds None on a time-out.
+
+    The peak comes from /usr/bin/time where it exists (a forked child's own
+    high-water mark would start at this script's size); else it is 0."""
+    env = dict(os.environ, TEMP=cwd)
+    report = os.path.join(cwd, ".peak")
+    if TIME_PROGRAM:
+        argv = [TIME_PROGRAM, "-f", "%M", "-o", report] + argv
+    with open(os.devnull, "wb") as null:
+        start = time.perf_counter()
+        try:
+            status = subprocess.run(argv, cwd=cwd, env=env, stdout=null, stderr=null,
+                                    timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            return None, 0, -9
+        elapsed = time.perf_counter() - start
+    peak = 0
+    if TIME_PROGRAM:
+        with open(report) as text:
+            lines = [line for line in text.read().split() if line.isdigit()]
+        peak = int(lines[-1]) if lines else 0
+        os.remove(report)
+    return elapsed, peak, status
+
+
+def best_of(argv, cwd, repeat, timeout):
+    best = None
+    for _ in range(repeat):
+        seconds, peak, status = run_once(argv, cwd, timeout)
+        if seconds is None:
+            return None, peak, status
+        if best is None or seconds < best[0]:
+            best = (seconds, peak, status)
+    return best
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", default=os.path.join(HERE, "..", "build-release", "elf", "zorvel-pa"))
+    parser.add_argument("--sizes", default="10000,100000,1000000")
+    parser.add_argument("--shapes", default="data,label,refs,insn")
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--timeout", type=float, default=120.0)
+    args = parser.parse_args()
+    program = os.path.abspath(args.program)
+    if not os.path.exists(program):
+        sys.exit("no program at %s (build with -DCMAKE_BUILD_TYPE=Release)" % program)
+    sizes = [int(s) for s in args.sizes.split(",")]
+    shapes = args.shapes.split(",")
+    assembler = shutil.which("as")
+    work = tempfile.mkdtemp(prefix="zpa-bench-")
+    times = {}
+    as_times = {}
+    try:
+        print("%-6s %9s %9s %12s %10s %9s %s" % ("shape", "lines", "seconds", "lines/s", "peak KiB", "B/line", "note"))
+        for shape in shapes:
+            for size in sizes:
+                source = os.path.join(work, "%s-%d.s" % (shape, size))
+                with open(source, "w") as out:
+                    gen.generate(shape, size, out)
+                repeat = args.repeat if size < 1000000 else max(1, args.repeat - 1)
+                seconds, peak, status = best_of([program, "-h", source], work, repeat, args.timeout)
+                note = "" if status == 0 else ("time-out" if seconds is None else "exit %d" % status)
+                if seconds is None:
+                    print("%-6s %9d %9s %12s %10s %9s %s" % (shape, size, ">%g" % args.timeout, "-", "-", "-", note))
+                else:
+                    times[(shape, size)] = seconds
+                    print("%-6s %9d %9.3f %12.0f %10d %9.0f %s" % (
+                        shape, size, seconds, size / seconds, peak, peak * 1024.0 / size, note))
+                if assembler and shape in DATA_SHAPES:
+                    a_seconds, _, a_status = best_of([assembler, "-o", os.devnull, source], work, repeat, args.timeout)
+                    if a_seconds is not None and a_status == 0:
+                        as_times[(shape, size)] = a_seconds
+                os.remove(source)
+                for leftover in os.listdir(work):
+                    os.remove(os.path.join(work, leftover))
+        if len(sizes) >= 2:
+            small, large = sizes[-2], sizes[-1]
+            print("\ntime(%d)/time(%d) per shape (target <= 12 for 10x the lines):" % (large, small))
+            for shape in shapes:
+                if (shape, small) in times and (shape, large) in times:
+                    print("  %-6s %6.2f" % (shape, times[(shape, large)] / times[(shape, small)]))
+                else:
+                    print("  %-6s    n/a" % shape)
+        if as_times:
+            print("\nzorvel-pa time / as time:")
+            for shape in shapes:
+                for size in sizes:
+                    if (shape, size) in as_times and (shape, size) in times:
+                        print("  %-6s %9d  as %7.3f s  ratio %5.2f" % (
+                            shape, size, as_times[(shape, size)], times[(shape, size)] / as_times[(shape, size)]))
+        elif not assembler:
+            print("\n(as is not installed: no comparison)")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

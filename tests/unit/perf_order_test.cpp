@@ -1,0 +1,233 @@
+// The orders that the fast symbol structures must keep: section label
+// lists ascending by value with equal values in definition order, however
+// the labels arrive; reference lines once each in order of first
+// reference, across both passes; the sorted lists with their ties exactly
+// as the gap-halving Shell sort leaves them; and interned names and
+// symbols found again after their tables have grown many times.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "paasmdriver.h"
+#include "paasmintern.h"
+#include "paasmlex.h"
+#include "paasmomf.h"
+#include "paasmsym.h"
+
+namespace {
+
+using test_support::begin_pass;
+using test_support::start_run;
+
+SymbolKey key(const std::string& name) { return SymbolKey{SYMKIND_ORDINARY, intern_string(name.c_str())}; }
+
+std::vector<Symbol*> label_list(const Section* section) {
+    std::vector<Symbol*> labels;
+    for (Symbol* symbol = section->labels; symbol != nullptr; symbol = symbol->section_next)
+        labels.push_back(symbol);
+    return labels;
+}
+
+std::vector<int32_t> reference_lines(const Symbol* symbol) {
+    std::vector<int32_t> lines;
+    for (const SymbolRefLine* entry = symbol->ref_lines; entry != nullptr; entry = entry->next)
+        lines.push_back(entry->line);
+    return lines;
+}
+
+// Defines labels at the given locations of the current section, one a line,
+// and answers them in definition order.
+std::vector<Symbol*> define_at(const std::vector<uint32_t>& locations, const std::string& prefix) {
+    std::vector<Symbol*> defined;
+    for (size_t i = 0; i < locations.size(); ++i) {
+        current_section->location = locations[i];
+        main_source.line = static_cast<int32_t>(i + 1);
+        defined.push_back(sym_define_label(key(prefix + std::to_string(i))));
+    }
+    return defined;
+}
+
+// Definition order, stably sorted by value: the list the section must hold.
+std::vector<Symbol*> expected_label_list(std::vector<Symbol*> defined) {
+    std::stable_sort(defined.begin(), defined.end(), [](const Symbol* a, const Symbol* b) {
+        return a->value.integer < b->value.integer;
+    });
+    return defined;
+}
+
+TEST(PerfOrder, LabelsOutOfOrderKeepTheListAscendingWithTiesInDefinitionOrder) {
+    std::mt19937 random(12345);
+    std::vector<std::vector<uint32_t>> cases = {
+        {10, 20, 20, 5, 30, 15, 20, 5, 40},
+        {8, 7, 6, 4, 3, 0},   // every label below the last
+        {0, 0, 0, 2, 2, 4},   // every label at or above the last
+        {0x90000000u, 4, 0x7FFFFFF0u, 0},  // values compare signed
+    };
+    std::vector<uint32_t> mixed;
+    for (int i = 0; i < 3000; ++i) {
+        // Mostly rising, as a source is, with some labels further down.
+        uint32_t step = static_cast<uint32_t>(i) * 2;
+        mixed.push_back(random() % 8 == 0 ? step - static_cast<uint32_t>(random() % (step + 1)) : step);
+    }
+    cases.push_back(mixed);
+    for (size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(c);
+        start_run();
+        begin_pass(1);
+        Section* section = current_section;
+        std::vector<Symbol*> defined = define_at(cases[c], "l");
+        EXPECT_EQ(label_list(section), expected_label_list(defined));
+    }
+}
+
+TEST(PerfOrder, LabelsOfTwoSectionsInterleavedKeepTheirOwnLists) {
+    start_run();
+    begin_pass(1);
+    Section* text = current_section;
+    Section* data = test_support::section_named(".data");
+    ASSERT_NE(data, nullptr);
+    std::vector<Symbol*> text_labels, data_labels;
+    const uint32_t text_at[] = {4, 8, 2, 8, 12};
+    const uint32_t data_at[] = {3, 1, 3, 0, 9};
+    for (int i = 0; i < 5; ++i) {
+        current_section = text;
+        text_labels.push_back(define_at({text_at[i]}, "t" + std::to_string(i)).front());
+        current_section = data;
+        data_labels.push_back(define_at({data_at[i]}, "d" + std::to_string(i)).front());
+    }
+    EXPECT_EQ(label_list(text), expected_label_list(text_labels));
+    EXPECT_EQ(label_list(data), expected_label_list(data_labels));
+}
+
+TEST(PerfOrder, ReferenceLinesAcrossBothPassesAreKeptOnceInFirstReferenceOrder) {
+    start_run();
+    begin_pass(1);
+    const int32_t pass1[] = {3, 3, 5, 9, 9, 12};
+    for (int32_t line : pass1) {
+        main_source.line = line;
+        sym_reference(key("x"));
+    }
+    begin_pass(2);
+    // The same lines again, one new line in between and one before them all.
+    const int32_t pass2[] = {3, 5, 7, 9, 12, 2, 7};
+    for (int32_t line : pass2) {
+        main_source.line = line;
+        sym_reference(key("x"));
+    }
+    EXPECT_EQ(reference_lines(sym_lookup(key("x"))), (std::vector<int32_t>{3, 5, 9, 12, 7, 2}));
+}
+
+TEST(PerfOrder, ReferenceLinesOfManySymbolsMatchAPlainList) {
+    start_run();
+    std::mt19937 random(777);
+    const int names = 40;
+    std::vector<std::vector<int32_t>> expected(names);
+    for (int pass = 1; pass <= 3; ++pass) {
+        begin_pass(pass);
+        for (int32_t line = 1; line <= 2000; ++line) {
+            main_source.line = line;
+            for (int k = static_cast<int>(random() % 4); k > 0; --k) {
+                int n = static_cast<int>(random() % names);
+                sym_reference(key("n" + std::to_string(n)));
+                std::vector<int32_t>& lines = expected[n];
+                if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
+            }
+        }
+    }
+    for (int n = 0; n < names; ++n) {
+        SCOPED_TRACE(n);
+        Symbol* symbol = sym_lookup(key("n" + std::to_string(n)));
+        if (expected[n].empty()) {
+            EXPECT_EQ(symbol, nullptr);
+            continue;
+        }
+        ASSERT_NE(symbol, nullptr);
+        EXPECT_EQ(reference_lines(symbol), expected[n]);
+    }
+}
+
+// The oracle: the gap-halving Shell sort, step by step as specified.
+std::vector<Symbol*> literal_shell_sort(int list, std::vector<Symbol*> a) {
+    int64_t count = static_cast<int64_t>(a.size());
+    for (int64_t gap = count / 2; gap > 0; gap /= 2) {
+        for (int64_t i = gap; i < count; ++i) {
+            for (int64_t j = i - gap; j >= 0; j -= gap) {
+                if (sym_compare_sorted(list, a[j], a[j + gap]) <= 0) break;
+                std::swap(a[j], a[j + gap]);
+            }
+        }
+    }
+    return a;
+}
+
+std::vector<Symbol*> newest_first(int (*filter)(const Symbol*)) {
+    std::vector<Symbol*> symbols;
+    for (Symbol* symbol = sym_all_symbols(SYMKIND_ORDINARY); symbol != nullptr; symbol = symbol->table_next) {
+        if (filter == nullptr || filter(symbol)) symbols.push_back(symbol);
+    }
+    return symbols;
+}
+
+std::vector<Symbol*> built_list(int list) {
+    return std::vector<Symbol*>(sorted_symbols[list], sorted_symbols[list] + sorted_symbol_counts[list]);
+}
+
+int odd_index(const Symbol* symbol) { return static_cast<int>(symbol->index & 1); }
+
+TEST(PerfOrder, SortedListsTieExactlyAsTheShellSort) {
+    std::mt19937 random(4242);
+    const size_t sizes[] = {0, 1, 2, 3, 5, 7, 16, 31, 100, 257, 1000, 3001};
+    for (size_t size : sizes) {
+        // Few distinct lines and values, so that ties are everywhere; names
+        // with shared prefixes of different lengths.
+        for (int spread : {1, 3, 50}) {
+            SCOPED_TRACE(std::to_string(size) + " symbols, spread " + std::to_string(spread));
+            start_run();
+            for (size_t i = 0; i < size; ++i) {
+                std::string name = std::string(random() % 3, 'p') + std::to_string(random() % 100000) + "_" +
+                                   std::to_string(i);
+                Symbol* symbol = sym_lookup_or_create(key(name));
+                symbol->def_line = static_cast<int32_t>(random() % spread);
+                symbol->value.integer = static_cast<int32_t>(random() % spread) - spread / 2;
+            }
+            for (int list : {LIST_BY_NAME, LIST_BY_VALUE, LIST_BY_LINE}) {
+                SCOPED_TRACE(list);
+                for (int (*filter)(const Symbol*) : {static_cast<int (*)(const Symbol*)>(nullptr), odd_index}) {
+                    std::vector<Symbol*> expected = literal_shell_sort(list, newest_first(filter));
+                    sym_build_sorted_list(list, filter);
+                    EXPECT_EQ(built_list(list), expected);
+                }
+            }
+        }
+    }
+}
+
+TEST(PerfOrder, GrownTablesFindEveryNameAgainAndKeepNewestFirst) {
+    start_run();
+    const int count = 20000;
+    std::vector<const char*> texts;
+    std::vector<Symbol*> symbols;
+    for (int i = 0; i < count; ++i) {
+        // Long names that differ only far from their ends as well.
+        std::string name = (i % 2 ? "x" : std::string(40, 'q')) + std::to_string(i) + std::string(40, 'z');
+        texts.push_back(intern_string(name.c_str()));
+        symbols.push_back(sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, texts.back()}));
+    }
+    for (int i = 0; i < count; ++i) {
+        std::string name = (i % 2 ? "x" : std::string(40, 'q')) + std::to_string(i) + std::string(40, 'z');
+        ASSERT_EQ(intern_string(name.c_str()), texts[i]) << i;
+        ASSERT_EQ(intern_text_at(intern_index_of(name.c_str(), static_cast<uint32_t>(name.size()))), texts[i]);
+        ASSERT_EQ(sym_lookup(SymbolKey{SYMKIND_ORDINARY, texts[i]}), symbols[i]) << i;
+    }
+    std::vector<Symbol*> newest = newest_first(nullptr);
+    std::reverse(newest.begin(), newest.end());
+    EXPECT_EQ(newest, symbols);
+}
+
+}  // namespace
