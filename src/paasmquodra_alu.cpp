@@ -15,6 +15,7 @@
 #include "paasmexpr.h"
 #include "paasmlex.h"
 #include "paasmmatch.h"
+#include "paasmquodra_operand.h"
 
 namespace {
 
@@ -24,7 +25,6 @@ constexpr uint32_t field_ws(uint32_t n) { return n; }             // bits 0-3
 constexpr uint32_t field_wd(uint32_t n) { return n << 7; }        // bits 7-10
 constexpr uint32_t field_wb_shift(uint32_t n) { return n << 11; } // bits 11-14 (shift, compare)
 constexpr uint32_t field_wb_alu(uint32_t n) { return n << 15; }   // bits 15-18 (ALU)
-constexpr uint32_t field_accumulator(uint32_t n) { return n << 15; }
 
 constexpr uint32_t WORD_BYTE = 0x4000;           // the byte bit of .b
 constexpr uint32_t WORD_COMPARE_BYTE = 0x0400;   // the byte bit of the compare rows
@@ -180,7 +180,7 @@ int alu_accumulate_memory(TgtInstruction& ins, uint32_t accumulate_word) {
 // Ws,#Slit4,A and Ws,A: the accumulate word with Ws register direct.
 void alu_accumulate_register(TgtInstruction& ins, uint32_t accumulate_word, const RegisterEntry* ws,
                              const RegisterEntry* accumulator) {
-    ins.words[0] = accumulate_word | field_ws(ws->register_number) | field_accumulator(accumulator->register_number);
+    ins.words[0] = accumulate_word | field_ws(ws->register_number) | tgt_field_accumulator(accumulator->register_number);
     alu_define(ins, accumulator->register_mask);
 }
 
@@ -274,7 +274,7 @@ int alu_operands(TgtInstruction& ins, const AluWords& words) {
     int status = tgt_parse_register(first);
     if (status == 0 && first->register_kind == REG_W) return alu_register_operands(ins, words, first);
     if (status == 0 && first->register_kind == REG_ACCUMULATOR && words.accumulator != 0) {
-        ins.words[0] = words.accumulator | field_accumulator(first->register_number);
+        ins.words[0] = words.accumulator | tgt_field_accumulator(first->register_number);
         alu_define(ins, first->register_mask);
         return 0;
     }
