@@ -21,17 +21,17 @@ namespace {
 
 // ---- Bit fields of the words of these classes ------------------------------
 
-constexpr uint32_t field_ws(uint32_t n) { return n; }             // bits 0-3
-constexpr uint32_t field_wd(uint32_t n) { return n << 7; }        // bits 7-10
-constexpr uint32_t field_wb_shift(uint32_t n) { return n << 11; } // bits 11-14 (shift, compare)
-constexpr uint32_t field_wb_alu(uint32_t n) { return n << 15; }   // bits 15-18 (ALU)
+constexpr uint32_t field_ws(uint32_t n) { return n; }              // bits 0-3
+constexpr uint32_t field_wd(uint32_t n) { return n << 7; }         // bits 7-10
+constexpr uint32_t field_wb_shift(uint32_t n) { return n << 11; }  // bits 11-14 (shift, compare)
+constexpr uint32_t field_wb_alu(uint32_t n) { return n << 15; }    // bits 15-18 (ALU)
 
-constexpr uint32_t WORD_BYTE = 0x4000;           // the byte bit of .b
-constexpr uint32_t WORD_COMPARE_BYTE = 0x0400;   // the byte bit of the compare rows
-constexpr uint32_t WORD_RESULT_TO_FILE = 0x2000; // file forms: the result goes to f
-constexpr uint32_t WORD_LITERAL_SOURCE = 0x0060; // bits 5-6: the source is a 5-bit literal
+constexpr uint32_t WORD_BYTE = 0x4000;            // the byte bit of .b
+constexpr uint32_t WORD_COMPARE_BYTE = 0x0400;    // the byte bit of the compare rows
+constexpr uint32_t WORD_RESULT_TO_FILE = 0x2000;  // file forms: the result goes to f
+constexpr uint32_t WORD_LITERAL_SOURCE = 0x0060;  // bits 5-6: the source is a 5-bit literal
 constexpr uint32_t WORD_SHIFT_BY_LITERAL = 0x0040;
-constexpr uint32_t WORD_SKIP_NEW_FAMILY = 0x0010; // compare-and-skip on families 0x20 and 0x40
+constexpr uint32_t WORD_SKIP_NEW_FAMILY = 0x0010;  // compare-and-skip on families 0x20 and 0x40
 
 constexpr uint32_t FAMILY_NEW_COMPARE = 0x60;  // the families with the new compare encoding
 constexpr uint32_t W0_MASK = 0x1;
@@ -60,6 +60,7 @@ struct ModifierRow {
     int32_t op;
     uint32_t modifier;
 };
+// clang-format off
 constexpr ModifierRow modifier_table[] = {
     {OP_BOOT, 19},      {OP_SECURE, 18},     {OP_HANDLE, 17},     {OP_EDSOFFSET, 16},
     {OP_EDSPAGE, 15},   {OP_TBLOFFSET, 14},  {OP_PSVPAGE, 13},    {OP_PSVOFFSET, 12},
@@ -67,6 +68,7 @@ constexpr ModifierRow modifier_table[] = {
     {OP_PACKED_HI, 7},  {OP_STARTOF, 6},     {OP_STARTOF_HI, 5},  {OP_SIZEOF, 4},
     {OP_SIZEOF_HI, 3},  {OP_ENDOF, 2},       {OP_ENDOF_HI, 1},
 };
+// clang-format on
 
 uint32_t alu_operator_modifier(int32_t last_operator) {
     for (const ModifierRow& row : modifier_table)
@@ -86,10 +88,10 @@ int alu_place_literal(ExprValue& value, uint32_t& word, Symbol** relocation, int
 
 // The alternate words of an ALU row by meaning; 0 where the row lacks the form.
 struct AluWords {
-    uint32_t literal;     // #lit10,Wn
-    uint32_t file;        // f and f,WREG
-    uint32_t accumulator; // ADD A, SUB B
-    uint32_t accumulate;  // ADD [Ws],#Slit4,A and ADD Ws,#Slit4,A
+    uint32_t literal;      // #lit10,Wn
+    uint32_t file;         // f and f,WREG
+    uint32_t accumulator;  // ADD A, SUB B
+    uint32_t accumulate;   // ADD [Ws],#Slit4,A and ADD Ws,#Slit4,A
 };
 
 // The row's alternate words by meaning; slots a row lacks read as 0.
@@ -180,7 +182,8 @@ int alu_accumulate_memory(TgtInstruction& ins, uint32_t accumulate_word) {
 // Ws,#Slit4,A and Ws,A: the accumulate word with Ws register direct.
 void alu_accumulate_register(TgtInstruction& ins, uint32_t accumulate_word, const RegisterEntry* ws,
                              const RegisterEntry* accumulator) {
-    ins.words[0] = accumulate_word | field_ws(ws->register_number) | tgt_field_accumulator(accumulator->register_number);
+    ins.words[0] =
+        accumulate_word | field_ws(ws->register_number) | tgt_field_accumulator(accumulator->register_number);
     alu_define(ins, accumulator->register_mask);
 }
 

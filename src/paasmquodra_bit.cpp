@@ -19,15 +19,16 @@ namespace {
 
 constexpr int BIT_NUMBER_POSITION = 12;  // #bit4 of the register form, bits 12-15
 constexpr int BIT_NUMBER_WIDTH = 4;
-constexpr uint32_t field_wb(uint32_t n) { return n << 11; }       // BTST Ws,Wb: bits 11-14
-constexpr uint32_t field_file_bit(uint32_t n) { return n << 13; } // file form: bits 13-15
-constexpr uint32_t WORD_BYTE_BIT10 = 0x0400;     // class 10 register form: .b
-constexpr uint32_t WORD_ODD_BYTE = 0x0001;       // file form: bits 8-15 of the word at f
-constexpr uint32_t WORD_Z_LITERAL = 0x0800;      // BTST/BTSTS #bit4: Z rather than C
-constexpr uint32_t WORD_Z_REGISTER = 0x8000;     // BTST Ws,Wb: Z rather than C
-constexpr uint32_t OPCODE_BITS = 0xFF0000;       // what the register-bit word replaces
+constexpr uint32_t field_wb(uint32_t n) { return n << 11; }        // BTST Ws,Wb: bits 11-14
+constexpr uint32_t field_file_bit(uint32_t n) { return n << 13; }  // file form: bits 13-15
 
-constexpr uint32_t FAMILY_BYTE_TESTS = 0x01;     // the family whose bit tests take .b
+constexpr uint32_t WORD_BYTE_BIT10 = 0x0400;  // class 10 register form: .b
+constexpr uint32_t WORD_ODD_BYTE = 0x0001;    // file form: bits 8-15 of the word at f
+constexpr uint32_t WORD_Z_LITERAL = 0x0800;   // BTST/BTSTS #bit4: Z rather than C
+constexpr uint32_t WORD_Z_REGISTER = 0x8000;  // BTST Ws,Wb: Z rather than C
+constexpr uint32_t OPCODE_BITS = 0xFF0000;    // what the register-bit word replaces
+
+constexpr uint32_t FAMILY_BYTE_TESTS = 0x01;  // the family whose bit tests take .b
 constexpr int32_t BYTE_BIT_LIMIT = 7;
 constexpr int32_t WORD_BIT_LIMIT = 15;
 
