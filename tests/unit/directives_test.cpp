@@ -276,7 +276,7 @@ TEST(Directives, EquTakesTheExpressionsClassTypeAndSection) {
 TEST(Directives, EquOperandErrors) {
     AsmRun run = assemble(
         "\t.equ 5, 3\n"
-        "\t.equ nn 3\n"
+        "\t.equ qq 3\n"
         "\t.equ kk, x?\n"
         "\t.equ mm, (1\n");
     EXPECT_EQ(run.status, 1);
@@ -876,42 +876,10 @@ TEST(Directives, TwoByteAndFourByteAreWordAndLong) {
 
 // ---- The statement loop ------------------------------------------------------------
 
-// A stand-in target: NOP has no shadow, BTSC may skip the next instruction,
-// REPEAT repeats it, and DO may not stand in the shadow of a REPEAT. Its
-// encoder emits the row's base word as one cell.
-const MnemonicEntry loop_mnemonics[] = {
-    {"BTSC", 0xA70000, 0, 1, nullptr, 0, 0, 0, SHADOW_SKIP, 0, 0, 0},
-    {"DO", 0x080000, 0, 1, nullptr, 0, 0, 0, SHADOW_NONE, SHADOW_REPEAT, 0, 0},
-    {"NOP", 0x000000, 0, 1, nullptr, 0, 0, 0, SHADOW_NONE, 0, 0, 0},
-    {"REPEAT", 0x090000, 0, 1, nullptr, 0, 0, 0, SHADOW_REPEAT, 0, 0, 0},
-};
-const RegisterEntry loop_registers[] = {
-    {"W0", REG_W, 0, 0x1},
-    {"W1", REG_W, 1, 0x2},
-};
-
-void loop_encode(const SymbolKey&, const MnemonicEntry* row) {
-    lex_next_token();
-    omf_emit_long(row->base_word);
-}
-
-class StatementLoop : public testing::Test {
-protected:
-    void SetUp() override {
-        target_mnemonics = loop_mnemonics;
-        target_mnemonic_count = 4;
-        target_registers = loop_registers;
-        target_register_count = 2;
-        target_encode_hook = loop_encode;
-    }
-    void TearDown() override {
-        target_mnemonics = nullptr;
-        target_mnemonic_count = 0;
-        target_registers = nullptr;
-        target_register_count = 0;
-        target_encode_hook = nullptr;
-    }
-};
+// The statement loop with the target's own instructions: NOP has no
+// shadow, BTSC may skip the next instruction, REPEAT repeats it, and RETURN
+// may not stand in the shadow of a REPEAT.
+class StatementLoop : public testing::Test {};
 
 TEST_F(StatementLoop, ShadowRules) {
     struct Case {
@@ -922,21 +890,22 @@ TEST_F(StatementLoop, ShadowRules) {
         uint32_t label_value = 0;
     } cases[] = {
         // The instruction after a REPEAT may not be one that refuses it.
-        {"\tREPEAT\n\tDO\n", error_line(2, 27, "Invalid instruction sequence"), {0x090000, 0x080000}},
+        {"\tREPEAT\t#3\n\tRETURN\n", error_line(2, 27, "Invalid instruction sequence"), {0x090003, 0x060000}},
         // A skip shadow is no repeat shadow.
-        {"\tBTSC\n\tDO\n", "", {0xA70000, 0x080000}},
+        {"\tBTSC\tw0,#1\n\tRETURN\n", "", {0xA71000, 0x060000}},
         // An instruction without a shadow ends it.
-        {"\tREPEAT\n\tNOP\n\tDO\n", "", {0x090000, 0, 0x080000}},
+        {"\tREPEAT\t#3\n\tNOP\n\tRETURN\n", "", {0x090003, 0, 0x060000}},
         // Directives between the two do not end it.
-        {"\tREPEAT\n\t.ident \"x\"\n\tDO\n", error_line(3, 27, "Invalid instruction sequence"),
-         {0x090000, 0x080000}},
+        {"\tREPEAT\t#3\n\t.ident \"x\"\n\tRETURN\n", error_line(3, 27, "Invalid instruction sequence"),
+         {0x090003, 0x060000}},
         // A label alone on its line in either shadow.
-        {"\tBTSC\nlab:\n\tNOP\n", error_line(2, 27, "Invalid instruction sequence"), {0xA70000, 0}, "lab", 2},
-        {"\tREPEAT\nlab:\n\tNOP\n", error_line(2, 27, "Invalid instruction sequence"), {0x090000, 0}, "lab", 2},
+        {"\tBTSC\tw0,#1\nlab:\n\tNOP\n", error_line(2, 27, "Invalid instruction sequence"), {0xA71000, 0}, "lab",
+         2},
+        {"\tREPEAT\t#3\nlab:\n\tNOP\n", error_line(2, 27, "Invalid instruction sequence"), {0x090003, 0}, "lab", 2},
         // A skip or REPEAT as the source's last instruction: at the end of
         // the pass, on the last line read.
-        {"\tNOP\n\tBTSC\n", error_line(2, 26, "Unterminated instruction sequence"), {0, 0xA70000}},
-        {"\tREPEAT\n\n; done\n", error_line(3, 26, "Unterminated instruction sequence"), {0x090000}},
+        {"\tNOP\n\tBTSC\tw0,#1\n", error_line(2, 26, "Unterminated instruction sequence"), {0, 0xA71000}},
+        {"\tREPEAT\t#3\n\n; done\n", error_line(3, 26, "Unterminated instruction sequence"), {0x090003}},
     };
     for (const Case& c : cases) {
         AsmRun run = assemble(c.source);
@@ -977,7 +946,7 @@ TEST_F(StatementLoop, SecondLabelEndsTheStatement) {
     EXPECT_EQ(cells_of(".text"), (Cells{0}));
 }
 
-// The stand-in target's register names are what an equate can name.
+// The target's register names are what an equate can name.
 using EquWithRegisters = StatementLoop;
 
 TEST_F(EquWithRegisters, RegisterEquateIsStoredInPass2) {
@@ -990,7 +959,8 @@ TEST_F(EquWithRegisters, RegisterEquateIsStoredInPass2) {
     ASSERT_NE(wr, nullptr);
     EXPECT_EQ(wr->value_class, CLASS_ABSOLUTE);
     EXPECT_EQ(wr->value_type, TYPE_REGISTER);
-    EXPECT_EQ(wr->value.reg, &loop_registers[1]);
+    ASSERT_NE(wr->value.reg, nullptr);
+    EXPECT_STREQ(wr->value.reg->register_name, "W1");
 }
 
 }  // namespace
