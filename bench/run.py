@@ -15,6 +15,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -35,13 +36,18 @@ def run_once(argv, cwd, timeout):
     if TIME_PROGRAM:
         argv = [TIME_PROGRAM, "-f", "%M", "-o", report] + argv
     with open(os.devnull, "wb") as null:
+        # A blocking wait with a watchdog: waiting with a time-out polls,
+        # which would round every time up to the polling step.
         start = time.perf_counter()
-        try:
-            status = subprocess.run(argv, cwd=cwd, env=env, stdout=null, stderr=null,
-                                    timeout=timeout).returncode
-        except subprocess.TimeoutExpired:
-            return None, 0, -9
+        child = subprocess.Popen(argv, cwd=cwd, env=env, stdout=null, stderr=null)
+        watchdog = threading.Timer(timeout, child.kill)
+        watchdog.start()
+        status = child.wait()
         elapsed = time.perf_counter() - start
+        timed_out = not watchdog.is_alive()
+        watchdog.cancel()
+        if timed_out:
+            return None, 0, -9
     peak = 0
     if TIME_PROGRAM:
         with open(report) as text:

@@ -1,6 +1,8 @@
-// Interning: a hash table of chains over texts kept in POOL_RUN. The
-// table starts at 1024 chains and doubles as it fills, so a lookup costs
-// the same with ten names as with a million.
+// Interning: texts kept in POOL_RUN, found through an open-address table
+// of (hash, index) slots. The table doubles whenever it is half full, so
+// that a lookup costs the same with ten names as with a million, and a
+// slot holds the hash itself: a text is only touched when its hash
+// matches.
 #include "paasmintern.h"
 
 #include <cstring>
@@ -12,12 +14,18 @@ uint32_t intern_byte_table[256];
 
 namespace {
 
-std::vector<InternEntry*> intern_buckets;  // a power of two of chain heads
-uint32_t intern_entry_count = 0;
+struct InternSlot {
+    uint32_t hash;
+    uint32_t index;  // INTERN_FREE when the slot is empty
+};
+constexpr uint32_t INTERN_FREE = ~uint32_t{0};
+
+std::vector<InternSlot> intern_slots;       // a power of two of slots
+std::vector<InternEntry> intern_entries;    // every text, by its index
+uint64_t intern_text_bytes = 0;             // storage of every text and terminator
 char* intern_pool_next = nullptr;
 char* intern_pool_end = nullptr;
 constexpr size_t intern_block_spare = 4096;
-std::vector<const char*> intern_index_table;  // text of each index
 
 // The table's hash: every byte of the text counts (the weighted byte hash
 // forgets all but the last 32 bytes), eight bytes a step.
@@ -40,22 +48,17 @@ uint32_t intern_table_hash(const char* text, uint32_t length) {
     return static_cast<uint32_t>(h >> 32);
 }
 
-size_t intern_bucket_of(uint32_t hash) { return hash & (intern_buckets.size() - 1); }
+void intern_place(InternSlot slot) {
+    size_t mask = intern_slots.size() - 1;
+    size_t at = slot.hash & mask;
+    while (intern_slots[at].index != INTERN_FREE) at = (at + 1) & mask;
+    intern_slots[at] = slot;
+}
 
-// Doubles the chain heads and relinks every entry; the order within a
-// chain is of no consequence, since a chain holds each text once.
 void intern_grow() {
-    std::vector<InternEntry*> old(intern_buckets.size() * 2, nullptr);
-    old.swap(intern_buckets);
-    for (InternEntry* chain : old) {
-        while (chain != nullptr) {
-            InternEntry* next = chain->next;
-            InternEntry*& bucket = intern_buckets[intern_bucket_of(chain->hash)];
-            chain->next = bucket;
-            bucket = chain;
-            chain = next;
-        }
-    }
+    intern_slots.assign(intern_slots.size() * 2, InternSlot{0, INTERN_FREE});
+    for (uint32_t index = 0; index < intern_entries.size(); ++index)
+        intern_place(InternSlot{intern_entries[index].hash, index});
 }
 
 }  // namespace
@@ -66,10 +69,10 @@ void intern_init() {
         entry = weight;
         weight = weight * 1909u + 221571u;
     }
-    intern_buckets.assign(INTERN_BUCKETS, nullptr);
-    intern_entry_count = 0;
+    intern_slots.assign(INTERN_BUCKETS, InternSlot{0, INTERN_FREE});
+    intern_entries.clear();
+    intern_text_bytes = 0;
     intern_pool_next = intern_pool_end = nullptr;
-    intern_index_table.clear();
 }
 
 uint32_t intern_hash(const char* text, uint32_t length) {
@@ -81,14 +84,16 @@ uint32_t intern_hash(const char* text, uint32_t length) {
 
 namespace {
 
-InternEntry* intern_entry(const char* text, uint32_t length) {
-    if (intern_buckets.empty()) intern_buckets.assign(INTERN_BUCKETS, nullptr);
+// The index of the text, interned first when it is new.
+uint32_t intern_entry(const char* text, uint32_t length) {
+    if (intern_slots.empty()) intern_slots.assign(INTERN_BUCKETS, InternSlot{0, INTERN_FREE});
     uint32_t hash = intern_table_hash(text, length);
-    for (InternEntry* entry = intern_buckets[intern_bucket_of(hash)]; entry != nullptr;
-         entry = entry->next) {
-        if (entry->hash == hash && entry->length == length &&
-            std::memcmp(entry->text, text, length) == 0)
-            return entry;
+    size_t mask = intern_slots.size() - 1;
+    for (size_t at = hash & mask; intern_slots[at].index != INTERN_FREE; at = (at + 1) & mask) {
+        if (intern_slots[at].hash != hash) continue;
+        const InternEntry& entry = intern_entries[intern_slots[at].index];
+        if (entry.length == length && std::memcmp(entry.text, text, length) == 0)
+            return intern_slots[at].index;
     }
     // Room for the text, its terminator and one byte to spare.
     if (intern_pool_next == nullptr ||
@@ -101,30 +106,35 @@ InternEntry* intern_entry(const char* text, uint32_t length) {
     if (length != 0) std::memcpy(copy, text, length);
     copy[length] = '\0';
     intern_pool_next += size_t{length} + 1;
+    intern_text_bytes += size_t{length} + 1;
 
-    auto* entry = static_cast<InternEntry*>(pool_zalloc(sizeof(InternEntry), POOL_RUN));
-    entry->text = copy;
-    entry->length = length;
-    entry->hash = hash;
-    entry->index = static_cast<uint32_t>(intern_index_table.size());
-    intern_index_table.push_back(copy);
-    if (++intern_entry_count > intern_buckets.size()) intern_grow();
-    InternEntry*& bucket = intern_buckets[intern_bucket_of(hash)];
-    entry->next = bucket;
-    bucket = entry;
-    return entry;
+    auto index = static_cast<uint32_t>(intern_entries.size());
+    intern_entries.push_back(InternEntry{copy, length, hash});
+    if (intern_entries.size() * 2 > intern_slots.size())
+        intern_grow();
+    else
+        intern_place(InternSlot{hash, index});
+    return index;
 }
 
 }  // namespace
 
-const char* intern_bytes(const char* text, uint32_t length) { return intern_entry(text, length)->text; }
+const char* intern_bytes(const char* text, uint32_t length) {
+    return intern_entries[intern_entry(text, length)].text;
+}
 
-uint32_t intern_index_of(const char* text, uint32_t length) { return intern_entry(text, length)->index; }
+uint32_t intern_index_of(const char* text, uint32_t length) { return intern_entry(text, length); }
 
 const char* intern_text_at(uint32_t index) {
-    return index < intern_index_table.size() ? intern_index_table[index] : nullptr;
+    return index < intern_entries.size() ? intern_entries[index].text : nullptr;
 }
 
 const char* intern_string(const char* text) {
     return intern_bytes(text, static_cast<uint32_t>(std::strlen(text)));
+}
+
+uint32_t intern_mean_spacing() {
+    if (intern_entries.empty()) return 1;
+    uint64_t mean = intern_text_bytes / intern_entries.size();
+    return mean > 0 ? static_cast<uint32_t>(mean) : 1;
 }

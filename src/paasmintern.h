@@ -4,17 +4,15 @@
 
 #include <cstdint>
 
+// One interned text, kept by its run-wide index.
 struct InternEntry {
-    const char* text;   // zero-terminated copy
-    uint32_t length;    // bytes, without the terminator
-    uint32_t hash;      // the table's hash of the text, kept for growing the table
-    InternEntry* next;  // next entry of the same bucket
-    uint32_t index;     // position in the run-wide text index
+    const char* text;  // zero-terminated copy
+    uint32_t length;   // bytes, without the terminator
+    uint32_t hash;     // the table's hash of the text
 };
 
-// Buckets of the table when it is set up; it doubles whenever it holds
-// more entries than buckets, so a chain stays short however many names
-// a source has.
+// Slots of the table when it is set up; it doubles whenever it is half
+// full, so a lookup costs the same with ten names as with a million.
 constexpr int INTERN_BUCKETS = 1024;
 
 extern uint32_t intern_byte_table[256];
@@ -29,3 +27,7 @@ const char* intern_string(const char* text);
 // Token records carry these indices in place of pointers.
 uint32_t intern_index_of(const char* text, uint32_t length);
 const char* intern_text_at(uint32_t index);
+
+// Bytes of text storage per interned text so far (terminators included),
+// at least 1: how far apart consecutive interned texts lie on average.
+uint32_t intern_mean_spacing();

@@ -25,6 +25,7 @@
 #include "paasmpool.h"
 #include "paasmquodra.h"
 #include "paasmsym.h"
+#include "platform.h"
 
 Token current_token;
 char line_buffer[LINE_BUFFER_SIZE];
@@ -175,32 +176,44 @@ namespace {
 
 // Reads `size` bytes of a record; a short read is a damaged token file.
 void lex_read_record_bytes(uint8_t* bytes, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
-        int c = getc_unlocked(token_file);
-        if (c == EOF) diag_fatal(4);
-        bytes[i] = static_cast<uint8_t>(c);
-    }
+    if (!platform_read_exact(token_file, bytes, size)) diag_fatal(4);
+}
+
+}  // namespace
+
+namespace {
+
+// Fills a record of `size` bytes (6, 8 or 10) from the current token.
+void lex_fill_record(uint8_t* record, size_t size) {
+    uint32_t code = static_cast<uint32_t>(current_token.code);
+    record[0] = static_cast<uint8_t>(code & 0xFF);
+    record[1] = static_cast<uint8_t>((code >> 8) & 0xFF);
+    std::memcpy(record + 2, current_token.value.bytes, size - 2);
+}
+
+// Makes the record at `record` the current token; `record` holds at least
+// its first 6 bytes. Answers how many more bytes the record has.
+size_t lex_take_record_head(const uint8_t* record) {
+    int16_t code = static_cast<int16_t>(static_cast<uint16_t>(record[0] | (record[1] << 8)));
+    current_token.code = code;
+    current_token.value = {};
+    std::memcpy(current_token.value.bytes, record + 2, 4);
+    return code == TOK_MNEMONIC ? 2 : code == TOK_FLOAT ? 4 : 0;
 }
 
 }  // namespace
 
 void lex_write_token() {
-    uint8_t record[10];
-    uint32_t code = static_cast<uint32_t>(current_token.code);
-    record[0] = static_cast<uint8_t>(code & 0xFF);
-    record[1] = static_cast<uint8_t>((code >> 8) & 0xFF);
-    std::memcpy(record + 2, current_token.value.bytes, 4);
-    size_t size = RECORD_SIZE;
-    if (current_token.code == TOK_MNEMONIC) {
-        std::memcpy(record + 6, current_token.value.bytes + 4, 2);
-        size = 8;
-    } else if (current_token.code == TOK_FLOAT) {
-        std::memcpy(record + 6, current_token.value.bytes + 4, 4);
-        size = 10;
-    }
+    size_t size = current_token.code == TOK_MNEMONIC ? 8 : current_token.code == TOK_FLOAT ? 10 : RECORD_SIZE;
     if (token_file == nullptr) diag_fatal(5);
-    for (size_t i = 0; i < size; ++i) {
-        if (putc_unlocked(record[i], token_file) == EOF) diag_fatal(5);
+    // Straight into the stream's buffer when there is room.
+    if (unsigned char* room = platform_stream_room(token_file, size)) {
+        lex_fill_record(room, size);
+        platform_stream_advance_write(token_file, size);
+    } else {
+        uint8_t record[10];
+        lex_fill_record(record, size);
+        if (!platform_write_all(token_file, record, size)) diag_fatal(5);
     }
     write_position += static_cast<long>(size);
 }
@@ -216,21 +229,22 @@ void lex_read_token() {
         }
         return;
     }
-    uint8_t record[10];
     if (token_file == nullptr) diag_fatal(4);
-    lex_read_record_bytes(record, RECORD_SIZE);
-    size_t size = RECORD_SIZE;
-    int16_t code = static_cast<int16_t>(static_cast<uint16_t>(record[0] | (record[1] << 8)));
-    current_token.code = code;
-    current_token.value = {};
-    std::memcpy(current_token.value.bytes, record + 2, 4);
-    size_t extra = code == TOK_MNEMONIC ? 2 : code == TOK_FLOAT ? 4 : 0;
-    if (extra != 0) {
-        lex_read_record_bytes(record + 6, extra);
-        std::memcpy(current_token.value.bytes + 4, record + 6, extra);
-        size += extra;
+    size_t extra;
+    if (const unsigned char* buffered = platform_stream_peek(token_file, RECORD_SIZE)) {
+        extra = lex_take_record_head(buffered);
+        platform_stream_advance_read(token_file, RECORD_SIZE);
+    } else {
+        uint8_t record[RECORD_SIZE];
+        lex_read_record_bytes(record, RECORD_SIZE);
+        extra = lex_take_record_head(record);
     }
-    if (read_position >= 0) read_position += static_cast<long>(size);
+    if (extra != 0) {
+        uint8_t rest[4];
+        lex_read_record_bytes(rest, extra);
+        std::memcpy(current_token.value.bytes + 4, rest, extra);
+    }
+    if (read_position >= 0) read_position += static_cast<long>(RECORD_SIZE + extra);
 }
 
 void lex_reset() {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 bool platform_is_separator(char c) { return c == '/' || c == '\\'; }
@@ -69,4 +70,32 @@ bool platform_same_file(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool platform_read_exact(FILE* file, void* bytes, size_t size) {
+    auto* out = static_cast<unsigned char*>(bytes);
+    if (const unsigned char* buffered = platform_stream_peek(file, size)) {
+        std::memcpy(out, buffered, size);
+        platform_stream_advance_read(file, size);
+        return true;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        int c = getc_unlocked(file);
+        if (c == EOF) return false;
+        out[i] = static_cast<unsigned char>(c);
+    }
+    return true;
+}
+
+bool platform_write_all(FILE* file, const void* bytes, size_t size) {
+    const auto* in = static_cast<const unsigned char*>(bytes);
+    if (unsigned char* room = platform_stream_room(file, size)) {
+        std::memcpy(room, in, size);
+        platform_stream_advance_write(file, size);
+        return true;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        if (putc_unlocked(in[i], file) == EOF) return false;
+    }
+    return true;
 }

@@ -33,3 +33,54 @@ FILE* platform_open_for_reading(const std::string& path, const char* mode);
 
 // True when the two paths name the same existing file (or are equal texts).
 bool platform_same_file(const std::string& a, const std::string& b);
+
+// Reads exactly `size` bytes from a stream's buffer (refilling it as
+// needed); false on an error or at the end of the file.
+bool platform_read_exact(FILE* file, void* bytes, size_t size);
+
+// Writes `size` bytes into a stream's buffer; false on an error.
+bool platform_write_all(FILE* file, const void* bytes, size_t size);
+
+// For the short fixed records of the token file, where a library call per
+// record costs more than the copy: the next `size` bytes of a reading
+// stream's buffer, or none when fewer are buffered (then read them with
+// platform_read_exact), and the room for `size` bytes in a writing
+// stream's buffer, or none. With the GNU C library the buffer pointers
+// are public (its getc and putc macros use them); elsewhere the answer is
+// always none. Whoever takes the bytes or the room must pass them with
+// platform_stream_advance_*.
+inline const unsigned char* platform_stream_peek(FILE* file, size_t size) {
+#if defined(__GLIBC__)
+    if (file->_IO_read_ptr != nullptr && static_cast<size_t>(file->_IO_read_end - file->_IO_read_ptr) >= size)
+        return reinterpret_cast<const unsigned char*>(file->_IO_read_ptr);
+#endif
+    (void)file;
+    (void)size;
+    return nullptr;
+}
+
+inline void platform_stream_advance_read(FILE* file, size_t size) {
+#if defined(__GLIBC__)
+    file->_IO_read_ptr += size;
+#endif
+    (void)file;
+    (void)size;
+}
+
+inline unsigned char* platform_stream_room(FILE* file, size_t size) {
+#if defined(__GLIBC__)
+    if (file->_IO_write_ptr != nullptr && static_cast<size_t>(file->_IO_write_end - file->_IO_write_ptr) >= size)
+        return reinterpret_cast<unsigned char*>(file->_IO_write_ptr);
+#endif
+    (void)file;
+    (void)size;
+    return nullptr;
+}
+
+inline void platform_stream_advance_write(FILE* file, size_t size) {
+#if defined(__GLIBC__)
+    file->_IO_write_ptr += size;
+#endif
+    (void)file;
+    (void)size;
+}
