@@ -14,6 +14,7 @@
 // no system call unless its records are not where the stream stands.
 #include "paasmlex.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -52,11 +53,20 @@ long read_position = 0;
 long read_limit = -1;
 bool records_exhausted = false;  // the end of the source, with no end record
 
-// Stream buffers for the token file and the source, given to a stream
-// at the start of each pass.
-constexpr size_t STREAM_BUFFER_SIZE = size_t{1} << 20;
+// The token file's stream buffer, given to the stream at the start of
+// each pass: large enough that the system is asked rarely, small enough
+// to stay in the cache while records are copied in and out.
+constexpr size_t STREAM_BUFFER_SIZE = size_t{1} << 16;
 std::vector<char> token_stream_buffer;
-std::vector<char> source_stream_buffer;
+
+// The source is read in blocks of this size and split into lines here.
+constexpr size_t SOURCE_BLOCK_SIZE = size_t{1} << 16;
+std::vector<char> source_block;
+size_t source_next = 0;  // first unread byte of source_block
+size_t source_end = 0;   // one past the last byte read into it
+bool source_at_end = false;
+bool source_failed = false;
+size_t line_length = 0;  // of the text in line_buffer, newline included
 
 // A forward gap up to this size is read over rather than sought.
 constexpr long SKIP_BY_READING = 8192;
@@ -67,11 +77,13 @@ void lex_give_buffer(FILE* file, std::vector<char>& buffer) {
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
 }
 
-// Sets up the streams when a pass starts its first line: large buffers,
-// and the token position taken once from the stream.
+// Sets up the streams when a pass starts its first line: the token file's
+// buffer and position, and an empty source block (the driver has just
+// rewound the source).
 void lex_begin_pass_streams() {
     lex_give_buffer(token_file, token_stream_buffer);
-    if (pass_number <= 2) lex_give_buffer(current_source->file, source_stream_buffer);
+    source_next = source_end = 0;
+    source_at_end = source_failed = false;
     if (pass_number <= 1) {
         long position = token_file != nullptr ? std::ftell(token_file) : -1;
         write_position = position >= 0 ? position : 0;
@@ -87,23 +99,53 @@ void lex_set_end_of_source_token() {
     current_token.value.bytes[1] = 0xFF;
 }
 
-// Reads the source's next line into line_buffer; false at its end.
+// Reads on until the block holds a whole line's worth of bytes or the
+// file ends; the unread rest moves to the front first.
+void lex_fill_source_block(FILE* file) {
+    if (source_block.empty()) source_block.resize(SOURCE_BLOCK_SIZE);
+    if (source_next != 0) {
+        std::memmove(source_block.data(), source_block.data() + source_next, source_end - source_next);
+        source_end -= source_next;
+        source_next = 0;
+    }
+    while (source_end < static_cast<size_t>(LINE_READ_SIZE - 1) && !source_at_end) {
+        size_t got = std::fread(source_block.data() + source_end, 1, source_block.size() - source_end, file);
+        if (got == 0) {
+            source_at_end = true;
+            source_failed = std::ferror(file) != 0;
+        }
+        source_end += got;
+    }
+}
+
+// Reads the source's next line into line_buffer; false at its end. A line
+// is at most 664 characters: up to and including a newline, or the first
+// 664 characters of a longer line, whose rest is read as the next line.
 bool lex_read_source_line() {
     FILE* file = current_source->file;
     if (file == nullptr) return false;
-    if (std::fgets(line_buffer, LINE_READ_SIZE, file) == nullptr) {
-        if (std::ferror(file)) diag_fatal(6);
+    const size_t most = static_cast<size_t>(LINE_READ_SIZE - 1);
+    if (source_end - source_next < most && !source_at_end) lex_fill_source_block(file);
+    if (source_next == source_end) {
+        if (source_failed) diag_fatal(6);
         line_buffer[0] = '\0';
+        line_length = 0;
         return false;
     }
+    const char* text = source_block.data() + source_next;
+    size_t available = std::min(source_end - source_next, most);
+    const void* newline = std::memchr(text, '\n', available);
+    size_t taken = newline != nullptr ? static_cast<size_t>(static_cast<const char*>(newline) - text) + 1 : available;
+    std::memcpy(line_buffer, text, taken);
+    source_next += taken;
     // A zero byte ends the line's text; an empty text is a lone newline,
     // and a text cut off by the read (or at the end of the file) gets the
-    // newline it lacks. The rest of a longer line is read as the next line.
-    size_t length = std::strlen(line_buffer);
-    if (length == 0 || line_buffer[length - 1] != '\n') {
-        line_buffer[length] = '\n';
-        line_buffer[length + 1] = '\0';
-    }
+    // newline it lacks.
+    const void* zero = std::memchr(line_buffer, '\0', taken);
+    size_t length = zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - line_buffer) : taken;
+    if (length == 0 || line_buffer[length - 1] != '\n') line_buffer[length++] = '\n';
+    line_buffer[length] = '\0';
+    line_length = length;
     return true;
 }
 
@@ -112,7 +154,7 @@ void lex_save_line() {
     // A source that grew since pass 1 has no place in the saved-line
     // table and no tokens in the token file.
     if (saved_lines == nullptr || lines_read >= line_total) diag_fatal(6);
-    size_t length = std::strlen(line_buffer);
+    size_t length = line_length;
     char* copy = static_cast<char*>(pool_alloc(length + 1, POOL_PASS));
     std::memcpy(copy, line_buffer, length + 1);
     saved_lines[lines_read] = copy;
@@ -255,6 +297,9 @@ void lex_reset() {
     read_position = 0;
     read_limit = -1;
     records_exhausted = false;
+    source_next = source_end = 0;
+    source_at_end = source_failed = false;
+    line_length = 0;
     end_of_source = false;
 }
 
