@@ -1,10 +1,113 @@
-// Scheduler recording.
+// Scheduler recording: with -s, pass 2 hands every encoded instruction to
+// this recorder with its two resource pairs, and the recorder cuts the
+// program into scheduling blocks at branches and at labels that something
+// jumps to. An instruction in the shadow of a skip or REPEAT is merged into
+// the record of the instruction before it, so that the pair never splits.
+// Every instruction also leaves its hazard definitions with its section, in
+// every mode and pass, for the read-after-write check of the next one.
 #include "paasmis.h"
 
+#include "paasmdriver.h"
+#include "paasmintern.h"
+#include "paasmlex.h"
+#include "paasmomf.h"
+#include "paasmpool.h"
+#include "paasmsym.h"
+
+SchedBlock* schedule_block_list = nullptr;
+SchedBlock* schedule_open_block = nullptr;
 Symbol* branch_probability_symbol = nullptr;
 
-void sched_begin_pass() {}
-void sched_record_instruction(int32_t, const ResourcePair&, const ResourcePair&) {}
-void sched_record_branch(int32_t, int32_t, const ResourcePair&, const ResourcePair&) {}
-void sched_record_label(Symbol*) {}
-void sched_end_block() {}
+namespace {
+
+// The last block of schedule_block_list, where the next one is appended.
+SchedBlock* schedule_block_tail = nullptr;
+
+bool sched_recording() { return (option_flags & OPT_SCHEDULE) != 0 && pass_number >= 2; }
+
+}  // namespace
+
+void sched_begin_pass() {
+    if (pass_number == 1) {
+        // Records an earlier run in this process left behind are forgotten.
+        schedule_block_list = nullptr;
+        schedule_block_tail = nullptr;
+        schedule_open_block = nullptr;
+        branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
+    }
+    if (branch_probability_symbol != nullptr) branch_probability_symbol->value.word = 0;
+}
+
+SchedBlock* sched_new_block() {
+    auto* block = static_cast<SchedBlock*>(pool_zalloc(sizeof(SchedBlock), POOL_RUN));
+    if (schedule_block_list == nullptr || schedule_block_tail == nullptr)
+        schedule_block_list = block;
+    else
+        schedule_block_tail->next = block;
+    schedule_block_tail = block;
+    return block;
+}
+
+SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
+    auto* record = static_cast<SchedInstruction*>(pool_zalloc(sizeof(SchedInstruction), POOL_RUN));
+    record->line = current_source->line;
+    record->ordinal = current_section->instruction_count;
+    record->slots = slots;
+    record->arch = arch;
+    record->hazard = hazard;
+    return record;
+}
+
+SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
+    if (schedule_open_block == nullptr) schedule_open_block = sched_new_block();
+    SchedInstruction* record = sched_new_instruction(slots, arch, hazard);
+    SchedBlock* block = schedule_open_block;
+    if (block->last == nullptr)
+        block->first = record;
+    else
+        block->last->next = record;
+    block->last = record;
+    return record;
+}
+
+void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
+    current_section->last_hazard_defs = hazard.defs;
+    if (!sched_recording()) return;
+    if (pending_shadow != 0 && schedule_open_block != nullptr && schedule_open_block->last != nullptr) {
+        // The instruction in a skip or REPEAT shadow joins its predecessor.
+        SchedInstruction* pair = schedule_open_block->last;
+        pair->arch.uses |= arch.uses;
+        pair->arch.defs |= arch.defs;
+        pair->hazard.defs = hazard.defs;
+        pair->merged_line = current_source->line;
+        pair->merged_ordinal = current_section->instruction_count;
+        pair->slots = 0;
+        return;
+    }
+    sched_append_instruction(slots, arch, hazard);
+}
+
+void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard) {
+    current_section->last_hazard_defs = hazard.defs;
+    if (sched_recording() && schedule_open_block != nullptr) {
+        if (pending_shadow != 0) slots = 0;
+        schedule_open_block->probability = probability;
+        SchedInstruction* branch = sched_new_instruction(slots, arch, hazard);
+        branch->shadow = pending_shadow;
+        schedule_open_block->branch = branch;
+    }
+    sched_end_block();
+}
+
+void sched_record_label(Symbol* symbol) {
+    if (symbol == nullptr) return;
+    if (!sched_recording()) return;
+    if (symbol->scope == SCOPE_GLOBAL || (symbol->flags & SYM_BRANCH_TARGET) != 0) {
+        main_source.marks[3] = ' ';
+        sched_end_block();
+    } else {
+        main_source.marks[3] = '*';
+    }
+}
+
+void sched_end_block() { schedule_open_block = nullptr; }

@@ -7,6 +7,41 @@
 #include "paasmquodra.h"
 
 struct Symbol;
+struct SchedDag;
+
+// One recorded instruction: a node of its block, or the branch that ends it.
+struct SchedInstruction {
+    SchedInstruction* next;
+    int32_t line;
+    int32_t merged_line;     // the line of the shadow instruction merged in, or 0
+    int32_t ordinal;         // the section's instruction count when recorded
+    int32_t merged_ordinal;
+    int32_t slots;           // delay slots it fills, or those after a branch
+    ResourcePair arch;
+    ResourcePair hazard;
+    // A branch: the shadow kind of the skip or REPEAT it stands after (0
+    // for none), and 1 when the source wrote its delayed form already.
+    int32_t shadow;
+    int32_t delayed_form;
+};
+
+// One scheduling block: the instructions up to a branch or a label that
+// ends it.
+struct SchedBlock {
+    SchedBlock* next;
+    SchedInstruction* first;
+    SchedInstruction* last;
+    SchedDag* dag;
+    int32_t probability;  // taken probability of the branch, percent
+    int32_t nop_count;
+    SchedInstruction* branch;
+    SchedInstruction* first_slot;
+    SchedInstruction* second_slot;
+};
+
+// Every block in source order, and the block that receives instructions.
+extern SchedBlock* schedule_block_list;
+extern SchedBlock* schedule_open_block;
 
 // The symbol ___BP___: while non-zero, the taken probability of conditional branches.
 extern Symbol* branch_probability_symbol;
@@ -16,3 +51,6 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_label(Symbol* symbol);
 void sched_end_block();
+SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
+SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
+SchedBlock* sched_new_block();
