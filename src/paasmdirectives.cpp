@@ -351,6 +351,11 @@ int dir_check_redefinition(Symbol* symbol, const ExprValue& value) {
 
 namespace {
 int dir_equ_symbol(Symbol* symbol, bool redefinable);
+
+bool dir_referenced_before_this_line(const Symbol* symbol) {
+    return (symbol->flags & SYM_REFERENCED_PASS1) != 0 && symbol->ref_lines != nullptr &&
+           symbol->ref_lines->line < main_source.line;
+}
 }
 
 // The listing line of an equate shows the symbol's value, whatever the
@@ -384,7 +389,12 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
     if (dir_pass1()) {
         if ((symbol->flags & SYM_DEFINED_PASS1) != 0 && check_again)
             error = dir_check_redefinition(symbol, value);
-        if (register_value && (symbol->flags & SYM_REFERENCED_PASS1) != 0) error = 11;
+        // The scanner has recorded the equate's own name as a reference of
+        // this line; only a use on an earlier line makes the register
+        // equate a forward reference. Counting its own name would refuse
+        // every register equate in pass 1, and the instructions using it
+        // would then read fewer operands in pass 1 than in pass 2.
+        if (register_value && dir_referenced_before_this_line(symbol)) error = 11;
         if (value.value_class == CLASS_UNKNOWN && value.symbol != nullptr) {
             diag_error(8, value.symbol->name);
             error = -1;
@@ -394,7 +404,11 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
     } else {
         if ((symbol->flags & SYM_DEFINED_PASS2) != 0 && check_again)
             error = dir_check_redefinition(symbol, value);
-        if (register_value && (symbol->flags & SYM_REFERENCED_PASS2) != 0) error = 11;
+        // Pass 2 replays symbol tokens without referencing them again, so
+        // a use on an earlier line is judged by the lines pass 1 recorded.
+        if (register_value &&
+            ((symbol->flags & SYM_REFERENCED_PASS2) != 0 || dir_referenced_before_this_line(symbol)))
+            error = 11;
         if ((value.value_class == CLASS_UNKNOWN || value.value_class == CLASS_ILLEGAL) &&
             value.symbol != nullptr && (value.symbol->flags & SYM_DEFINED_PASS2) == 0) {
             diag_error(8, value.symbol->name);

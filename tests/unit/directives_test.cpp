@@ -950,8 +950,8 @@ TEST_F(StatementLoop, SecondLabelEndsTheStatement) {
 using EquWithRegisters = StatementLoop;
 
 TEST_F(EquWithRegisters, RegisterEquateIsStoredInPass2) {
-    // Pass 1 has seen the name as a reference when it scanned it, so it
-    // does not store the register there (silently); pass 2 does.
+    // The scanner records the name as a reference of the .equ line itself;
+    // that is no forward reference, so the register is stored.
     AsmRun run = assemble("\t.equ wr, W1\n");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.errors, "");
