@@ -56,8 +56,9 @@ bool records_exhausted = false;  // the end of the source, with no end record
 // The token file's stream buffer, given to the stream at the start of
 // each pass: large enough that the system is asked rarely, small enough
 // to stay in the cache while records are copied in and out.
+// It is never freed: the library may still flush the stream into it at exit.
 constexpr size_t STREAM_BUFFER_SIZE = size_t{1} << 16;
-std::vector<char> token_stream_buffer;
+char* token_stream_buffer = nullptr;
 
 // The source is read in blocks of this size and split into lines here.
 constexpr size_t SOURCE_BLOCK_SIZE = size_t{1} << 16;
@@ -71,17 +72,17 @@ size_t line_length = 0;  // of the text in line_buffer, newline included
 // A forward gap up to this size is read over rather than sought.
 constexpr long SKIP_BY_READING = 8192;
 
-void lex_give_buffer(FILE* file, std::vector<char>& buffer) {
-    if (file == nullptr) return;
-    if (buffer.empty()) buffer.resize(STREAM_BUFFER_SIZE);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+void lex_give_token_buffer() {
+    if (token_file == nullptr) return;
+    if (token_stream_buffer == nullptr) token_stream_buffer = new char[STREAM_BUFFER_SIZE];
+    std::setvbuf(token_file, token_stream_buffer, _IOFBF, STREAM_BUFFER_SIZE);
 }
 
 // Sets up the streams when a pass starts its first line: the token file's
 // buffer and position, and an empty source block (the driver has just
 // rewound the source).
 void lex_begin_pass_streams() {
-    lex_give_buffer(token_file, token_stream_buffer);
+    lex_give_token_buffer();
     source_next = source_end = 0;
     source_at_end = source_failed = false;
     if (pass_number <= 1) {

@@ -2,14 +2,22 @@
 // lists ascending by value with equal values in definition order, however
 // the labels arrive; reference lines once each in order of first
 // reference, across both passes; the sorted lists with their ties exactly
-// as the gap-halving Shell sort leaves them; and interned names and
-// symbols found again after their tables have grown many times.
+// as the gap-halving Shell sort leaves them; interned names and symbols
+// found again after their tables have grown many times; and source lines
+// split from blocks exactly as a line-at-a-time read splits them.
 #include <gtest/gtest.h>
 
+// Only the whole-run helper of this header is used here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include "asm_support.h"
+#pragma GCC diagnostic pop
 #include "test_support.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +32,8 @@ namespace {
 
 using test_support::begin_pass;
 using test_support::start_run;
+
+std::string numbered(const char* prefix, int n) { return std::string(prefix).append(std::to_string(n)); }
 
 SymbolKey key(const std::string& name) { return SymbolKey{SYMKIND_ORDINARY, intern_string(name.c_str())}; }
 
@@ -97,9 +107,9 @@ TEST(PerfOrder, LabelsOfTwoSectionsInterleavedKeepTheirOwnLists) {
     const uint32_t data_at[] = {3, 1, 3, 0, 9};
     for (int i = 0; i < 5; ++i) {
         current_section = text;
-        text_labels.push_back(define_at({text_at[i]}, "t" + std::to_string(i)).front());
+        text_labels.push_back(define_at({text_at[i]}, numbered("t", i)).front());
         current_section = data;
-        data_labels.push_back(define_at({data_at[i]}, "d" + std::to_string(i)).front());
+        data_labels.push_back(define_at({data_at[i]}, numbered("d", i)).front());
     }
     EXPECT_EQ(label_list(text), expected_label_list(text_labels));
     EXPECT_EQ(label_list(data), expected_label_list(data_labels));
@@ -134,7 +144,7 @@ TEST(PerfOrder, ReferenceLinesOfManySymbolsMatchAPlainList) {
             main_source.line = line;
             for (int k = static_cast<int>(random() % 4); k > 0; --k) {
                 int n = static_cast<int>(random() % names);
-                sym_reference(key("n" + std::to_string(n)));
+                sym_reference(key(numbered("n", n)));
                 std::vector<int32_t>& lines = expected[n];
                 if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
             }
@@ -142,7 +152,7 @@ TEST(PerfOrder, ReferenceLinesOfManySymbolsMatchAPlainList) {
     }
     for (int n = 0; n < names; ++n) {
         SCOPED_TRACE(n);
-        Symbol* symbol = sym_lookup(key("n" + std::to_string(n)));
+        Symbol* symbol = sym_lookup(key(numbered("n", n)));
         if (expected[n].empty()) {
             EXPECT_EQ(symbol, nullptr);
             continue;
@@ -228,6 +238,48 @@ TEST(PerfOrder, GrownTablesFindEveryNameAgainAndKeepNewestFirst) {
     std::vector<Symbol*> newest = newest_first(nullptr);
     std::reverse(newest.begin(), newest.end());
     EXPECT_EQ(newest, symbols);
+}
+
+// The oracle: lines as read one at a time, at most 664 characters, cut at
+// a zero byte, completed with the newline they lack.
+std::vector<std::string> lines_read_one_at_a_time(const std::string& source) {
+    char path[] = "/tmp/zpa-perf-lines-XXXXXX";
+    int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    FILE* file = fdopen(fd, "w+b");
+    std::fwrite(source.data(), 1, source.size(), file);
+    std::rewind(file);
+    std::vector<std::string> lines;
+    char buffer[666];
+    while (std::fgets(buffer, 665, file) != nullptr) {
+        std::string line(buffer, std::strlen(buffer));
+        if (line.empty() || line.back() != '\n') line += '\n';
+        lines.push_back(line);
+    }
+    std::fclose(file);
+    std::remove(path);
+    return lines;
+}
+
+TEST(PerfOrder, SourceLinesAcrossReadBlocksAreSplitAsOneAtATime) {
+    std::mt19937 random(99);
+    std::string source;
+    // Well over several read blocks: comment lines of every length around
+    // the 664-character cut, zero bytes, carriage returns, empty lines.
+    while (source.size() < 400000) {
+        size_t length = random() % 8 == 0 ? 660 + random() % 10 : random() % 120;
+        std::string line = ";";
+        for (size_t i = 1; i < length; ++i) line += static_cast<char>('a' + random() % 26);
+        if (random() % 50 == 0) line[line.size() / 2] = '\0';
+        if (random() % 40 == 0) line += '\r';
+        if (random() % 30 == 0) line.clear();
+        source += line + "\n";
+    }
+    source += "; the last line has no newline";
+    std::vector<std::string> expected = lines_read_one_at_a_time(source);
+    AsmRun run = assemble(source);
+    ASSERT_EQ(line_total, static_cast<int32_t>(expected.size()));
+    for (int32_t i = 0; i < line_total; ++i) ASSERT_EQ(std::string(saved_lines[i]), expected[i]) << i;
 }
 
 }  // namespace
