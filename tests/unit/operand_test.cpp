@@ -1026,13 +1026,14 @@ TEST(OperandSource, RegisterEquates) {
     EXPECT_EQ(run.errors, "");
     EXPECT_EQ(cells_of(".text"), std::vector<uint32_t>{0xFD8003});
 
-    // Used before it: pass 1 never stores a register equate (its own name
-    // counts as referenced), so in pass 2 the name is no register yet at
-    // the first use; after the equate it is.
+    // Used before it: a forward reference, so the equate is refused
+    // (error 11) and the name is no register at either use.
     run = assemble("\t.section .text,code\n\tswap\tptr\n\t.equ\tptr, w3\n\tswap\tptr\n");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, error_line(2, 29, "Expected a hardware register operand"));
-    EXPECT_EQ(cells_of(".text"), (std::vector<uint32_t>{0xFD8000, 0xFD8003}));
+    EXPECT_EQ(run.errors, error_line(2, 29, "Expected a hardware register operand") +
+                              error_line(3, 11, "Forward referenced equate must be an absolute expression") +
+                              error_line(4, 29, "Expected a hardware register operand"));
+    EXPECT_EQ(cells_of(".text"), (std::vector<uint32_t>{0xFD8000, 0xFD8000}));
 }
 
 TEST(OperandSource, HazardsBetweenInstructions) {
