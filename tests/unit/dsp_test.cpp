@@ -20,6 +20,8 @@ constexpr uint32_t w(int n) { return 1u << n; }
 
 const char* const dsp_head = "\t.section\t.text,code\n\t.set\t___PA___,1\n_f:\n";
 
+// Tests that look at the abstraction's records as recorded give -b, which
+// runs no optimiser over them.
 AsmRun assemble_dsp(const std::string& body, std::vector<std::string> options = {}) {
     device_family_flags = 2;
     return assemble(dsp_head + body, std::move(options));
@@ -96,7 +98,8 @@ TEST(DspEncoders, StackPointerOperandsEndTheAbstractionBlock) {
         "\tmac\tw4*w5, a, [w8], w4\n"
         "\tsac\ta, [w15++]\n"
         "\ted\tw4*w4, a, [w8], [w10], w4\n"
-        "\treturn\n");
+        "\treturn\n",
+        {"-b"});
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(recorded_words(), (std::vector<std::vector<uint32_t>>{
                                     {0xC8000E},
@@ -113,7 +116,8 @@ TEST(DspEncoders, LiteralSymbolsAreRecorded) {
         "\tlac\t[w1], #_scale, a\n"
         "\tsac\ta, #_scale, [w1]\n"
         "\tmovsac\ta\n"
-        "\treturn\n");
+        "\treturn\n",
+        {"-b"});
     ASSERT_EQ(run.status, 0) << run.errors;
     std::vector<const PaInstruction*> records;
     for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next)

@@ -170,7 +170,8 @@ TEST(Entry, AbstractionBlocks) {
                           "\tcom\tw3, w4\n"
                           "\tclr\t[w15]\n"  // read and written: ends the block
                           "\tdec\tw4, w5\n"
-                          "\tpretfie\n");
+                          "\tpretfie\n",
+                          {"-b"});  // the records as recorded: no optimiser runs
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(abstraction_blocks(), (std::vector<Cells>{{0x000000, 0x060000},
                                                          {0xFD8001},
