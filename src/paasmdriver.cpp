@@ -14,6 +14,7 @@
 #include "paasmlex.h"
 #include "paasmlist.h"
 #include "paasmomf.h"
+#include "paasmpa_opt.h"
 #include "paasmpa.h"
 #include "paasmpool.h"
 #include "paasmquodra.h"
@@ -162,6 +163,14 @@ int asm_run(int argc, char** argv) {
 
     asm_begin_pass();  // pass 2
     asm_run_pass();
+
+    // Abstraction mode: the search runs only while no error has been
+    // reported, and only when its result goes somewhere: the rewritten
+    // source (-o) or the debug pages (-d with -l). Otherwise the records
+    // stay as pass 2 left them.
+    const bool abstraction_used = (option_flags & OPT_OUTPUT) != 0 ||
+                                  ((option_flags & OPT_DEBUG_LISTING) != 0 && (option_flags & OPT_LISTING) != 0);
+    if ((option_flags & OPT_ABSTRACT) != 0 && error_count == 0 && abstraction_used) pa_optimize();
 
     if ((option_flags & OPT_HEX) != 0 && error_count == 0)
         omf_write_hex_file(main_source.name, hex_file_name);

@@ -60,6 +60,12 @@ bool pa_adjust_stack_offset(const PaInstruction* record, int32_t levels, PaEncod
 
 // ---- Sequence search ----
 void pa_optimize();
+// The length loop alone, on the prepared blocks (pa_optimize without the
+// preparation, the filing and the dumps).
+void pa_search_blocks();
+// Reads the sorted branch-target list (by definition line) into the label
+// index that the label rules consult; the search does it itself.
+void pa_index_labels();
 int32_t pa_window_length_bound();
 int32_t pa_try_window(PaBlock* block, int32_t position, int32_t length);
 bool pa_check_window_labels(const PaInstruction* first, int32_t length, PaLabelConflict* conflict);
@@ -79,6 +85,8 @@ void pa_relocate_stack_moves(PaBlock* aggregation);
 void pa_collect_aggregations();
 void pa_insert_aggregation(PaBlockList& list, PaBlock* aggregation);
 void pa_compute_total_sizes();
+// Forgets which class each move encoding has; the search starts with it.
+void pa_forget_class_lookup();
 int32_t pa_compute_total_size(PaBlock* aggregation);
 
 // ---- Debug listing ----
