@@ -14,6 +14,7 @@
 #include "paasmlex.h"
 #include "paasmlist.h"
 #include "paasmomf.h"
+#include "paasmpa_opt.h"
 #include "paasmpa.h"
 #include "paasmpa_write.h"
 #include "paasmpool.h"
@@ -163,6 +164,14 @@ int asm_run(int argc, char** argv) {
 
     asm_begin_pass();  // pass 2
     asm_run_pass();
+
+    // Abstraction mode: the search runs only while no error has been
+    // reported, and only when its result goes somewhere: the rewritten
+    // source (-o) or the debug pages (-d with -l). Otherwise the records
+    // stay as pass 2 left them.
+    const bool abstraction_used = (option_flags & OPT_OUTPUT) != 0 ||
+                                  ((option_flags & OPT_DEBUG_LISTING) != 0 && (option_flags & OPT_LISTING) != 0);
+    if ((option_flags & OPT_ABSTRACT) != 0 && error_count == 0 && abstraction_used) pa_optimize();
 
     // Abstraction mode: the rewritten source, while no error has been reported.
     if ((option_flags & OPT_ABSTRACT) != 0 && (option_flags & OPT_OUTPUT) != 0 && error_count == 0)
