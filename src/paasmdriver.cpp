@@ -11,6 +11,7 @@
 #include "paasmdirectives.h"
 #include "paasmintern.h"
 #include "paasmis.h"
+#include "paasmis_dag.h"
 #include "paasmlex.h"
 #include "paasmlist.h"
 #include "paasmomf.h"
@@ -172,6 +173,13 @@ int asm_run(int argc, char** argv) {
     const bool abstraction_used = (option_flags & OPT_OUTPUT) != 0 ||
                                   ((option_flags & OPT_DEBUG_LISTING) != 0 && (option_flags & OPT_LISTING) != 0);
     if ((option_flags & OPT_ABSTRACT) != 0 && error_count == 0 && abstraction_used) pa_optimize();
+
+    // Scheduling mode: the blocks are scheduled and written only while no
+    // error has been reported.
+    const bool scheduling = (option_flags & OPT_ABSTRACT) == 0 && (option_flags & OPT_SCHEDULE) != 0;
+    if (scheduling && error_count == 0) sched_schedule_blocks();
+    if (scheduling && (option_flags & OPT_OUTPUT) != 0 && error_count == 0)
+        sched_write_output(main_source.name, output_file_name.empty() ? separate_output_name : output_file_name);
 
     // Abstraction mode: the rewritten source, while no error has been reported.
     if ((option_flags & OPT_ABSTRACT) != 0 && (option_flags & OPT_OUTPUT) != 0 && error_count == 0)

@@ -9,6 +9,7 @@
 
 #include "paasmdriver.h"
 #include "paasmintern.h"
+#include "paasmis_dag.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
 #include "paasmpool.h"
@@ -94,6 +95,7 @@ void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair&
         schedule_open_block->probability = probability;
         SchedInstruction* branch = sched_new_instruction(slots, arch, hazard);
         branch->shadow = pending_shadow;
+        branch->delayed_form = sched_line_has_delayed_form(line_buffer) ? 1 : 0;
         schedule_open_block->branch = branch;
     }
     sched_end_block();

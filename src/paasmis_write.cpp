@@ -1,0 +1,205 @@
+// The scheduled-source writer: the source again, line for line from the
+// copies that pass 2 stored, with the instructions of every block in their
+// scheduled order and each filled branch in its delayed form followed by
+// its slot instructions. Every line carries its source line number and a
+// mark that says whether it follows the line written before it.
+//
+// A cursor runs over the source lines: the lines it passes come out where
+// they stand, except the instructions of the current block, which wait for
+// their place in the schedule. Which block a line belongs to is looked up
+// in a table by line number, built once before writing.
+#include <cctype>
+#include <cstdarg>
+#include <cstring>
+
+#include "paasmdiag.h"
+#include "paasmdriver.h"
+#include "paasmis_dag.h"
+#include "paasmlex.h"
+#include "paasmpool.h"
+
+FILE* scheduled_output_file = nullptr;
+int32_t last_printed_line = 0;
+
+namespace {
+
+constexpr int FATAL_INTERNAL = 1;
+constexpr int FATAL_OPENING_OUTPUT = 10;
+constexpr int FATAL_WRITING_OUTPUT = 11;
+constexpr int MISSING_LINE_PLACE = 1568;
+
+// The block each instruction line belongs to (its line or merged line),
+// indexed by line number; none for every other line.
+const SchedBlock** line_owner = nullptr;
+int32_t line_owner_size = 0;
+
+void index_block_lines() {
+    line_owner_size = line_total + 1;
+    line_owner = pool_new_array<const SchedBlock*>(static_cast<size_t>(line_owner_size), POOL_RUN);
+    for (int32_t line = 0; line < line_owner_size; ++line) line_owner[line] = nullptr;
+    for (const SchedBlock* block = schedule_block_list; block != nullptr; block = block->next) {
+        for (const SchedInstruction* item = block->first; item != nullptr; item = item->next) {
+            if (item->line > 0 && item->line < line_owner_size) line_owner[item->line] = block;
+            if (item->merged_line > 0 && item->merged_line < line_owner_size) line_owner[item->merged_line] = block;
+        }
+    }
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// The end of the word that starts at `at`: a label or a mnemonic with its
+// suffix.
+size_t word_end(const char* line, size_t at) {
+    while (line[at] != '\0' && !is_blank(line[at]) && line[at] != ':' && line[at] != ';' && line[at] != '\n')
+        ++at;
+    return at;
+}
+
+size_t skip_blanks(const char* line, size_t at) {
+    while (is_blank(line[at])) ++at;
+    return at;
+}
+
+// 'P' before a mnemonic written in capitals, else 'p'.
+char delayed_letter(const char* mnemonic) {
+    bool upper = false;
+    for (size_t i = word_end(mnemonic, 0), k = 0; k < i && mnemonic[k] != '.'; ++k) {
+        unsigned char c = static_cast<unsigned char>(mnemonic[k]);
+        if (std::islower(c)) return 'p';
+        if (std::isupper(c)) upper = true;
+    }
+    return upper ? 'P' : 'p';
+}
+
+}  // namespace
+
+size_t sched_mnemonic_offset(const char* line) {
+    size_t at = 0;
+    // A word in column 1 is a label, with or without its ':'.
+    if (line[0] != '\0' && !is_blank(line[0]) && line[0] != ';' && line[0] != '\n') {
+        at = skip_blanks(line, word_end(line, 0));
+        if (line[at] == ':') ++at;
+    }
+    for (;;) {
+        at = skip_blanks(line, at);
+        size_t end = word_end(line, at);
+        size_t after = skip_blanks(line, end);
+        // A word followed by ':' is a label too.
+        if (end > at && line[after] == ':') {
+            at = after + 1;
+            continue;
+        }
+        if (end == at) return std::strlen(line);
+        return at;
+    }
+}
+
+bool sched_line_has_delayed_form(const char* line) {
+    static const char* const delayed_forms[] = {"PBRA", "PRETFIE", "PRETLW", "PRETURN"};
+    const size_t at = sched_mnemonic_offset(line);
+    size_t end = word_end(line, at);
+    for (size_t k = at; k < end; ++k)
+        if (line[k] == '.') end = k;
+    for (const char* form : delayed_forms) {
+        size_t length = std::strlen(form);
+        if (end - at != length) continue;
+        size_t k = 0;
+        while (k < length && std::toupper(static_cast<unsigned char>(line[at + k])) == form[k]) ++k;
+        if (k == length) return true;
+    }
+    return false;
+}
+
+void sched_printf(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(scheduled_output_file, format, arguments);
+    va_end(arguments);
+    if (std::ferror(scheduled_output_file)) diag_fatal(FATAL_WRITING_OUTPUT);
+}
+
+void sched_open_output(const std::string&, std::string& output_name) {
+    asm_output_file_name(output_name, ".is", FATAL_OPENING_OUTPUT);
+    scheduled_output_file = std::fopen(output_name.c_str(), "w");
+    if (scheduled_output_file == nullptr) diag_fatal(FATAL_OPENING_OUTPUT, output_name.c_str());
+}
+
+void sched_close_output() {
+    if (scheduled_output_file == nullptr) return;
+    FILE* file = scheduled_output_file;
+    scheduled_output_file = nullptr;
+    if (std::fclose(file) != 0) diag_fatal(FATAL_WRITING_OUTPUT);
+}
+
+void sched_write_source_line(int32_t line, char prefix) {
+    if (!lex_fetch_saved_line(line - 1)) diag_fatal(FATAL_INTERNAL, "../src/paasmis", MISSING_LINE_PLACE);
+    size_t length = std::strlen(line_buffer);
+    if (length > 0 && line_buffer[length - 1] == '\n') line_buffer[--length] = '\0';
+    const char* rest = line_buffer;
+    if (prefix != 0) {
+        // The delayed form's letter goes directly before the mnemonic, past
+        // any blanks and labels.
+        size_t at = sched_mnemonic_offset(line_buffer);
+        for (size_t k = 0; k < at; ++k) sched_printf("%c", line_buffer[k]);
+        sched_printf("%c", delayed_letter(line_buffer + at));
+        rest = line_buffer + at;
+    }
+    const char mark = line == last_printed_line + 1 ? '+' : '-';
+    sched_printf("%s\t; [%c:%d]\n", rest, mark, line);
+    last_printed_line = line;
+}
+
+int sched_is_scheduled_line(int32_t line, const SchedBlock* block) {
+    if (line_owner == nullptr) {
+        for (const SchedInstruction* item = block->first; item != nullptr; item = item->next)
+            if (item->line == line || item->merged_line == line) return 1;
+        return 0;
+    }
+    return line > 0 && line < line_owner_size && line_owner[line] == block ? 1 : 0;
+}
+
+int32_t sched_write_lines_through(int32_t cursor, char prefix, const SchedBlock* block, int32_t line) {
+    for (; cursor < line; ++cursor)
+        if (sched_is_scheduled_line(cursor, block) == 0) sched_write_source_line(cursor, 0);
+    sched_write_source_line(line, prefix);
+    if (cursor <= line) cursor = line + 1;
+    return cursor;
+}
+
+int32_t sched_write_instruction(int32_t cursor, char prefix, const SchedBlock* block,
+                                const SchedInstruction* instruction) {
+    cursor = sched_write_lines_through(cursor, prefix, block, instruction->line);
+    if (instruction->merged_line != 0)
+        cursor = sched_write_lines_through(cursor, prefix, block, instruction->merged_line);
+    return cursor;
+}
+
+void sched_write_blocks() {
+    index_block_lines();
+    int32_t cursor = 1;
+    for (const SchedBlock* block = schedule_block_list; block != nullptr; block = block->next) {
+        if (block->dag != nullptr) {
+            for (const SchedPtrItem* item = block->dag->schedule.first; item != nullptr; item = item->next) {
+                const SchedInstruction* instruction = item->pointer->instruction;
+                if (instruction == block->first_slot || instruction == block->second_slot) continue;
+                cursor = sched_write_instruction(cursor, 0, block, instruction);
+            }
+        }
+        if (block->branch != nullptr && block->first_slot != nullptr)
+            cursor = sched_write_instruction(cursor, 'p', block, block->branch);
+        for (int32_t i = 0; i < block->nop_count; ++i) sched_printf("\tnop\n");
+        if (block->first_slot != nullptr) cursor = sched_write_instruction(cursor, 0, block, block->first_slot);
+        if (block->second_slot != nullptr) cursor = sched_write_instruction(cursor, 0, block, block->second_slot);
+    }
+    for (; cursor <= line_total; ++cursor) sched_write_source_line(cursor, 0);
+    line_owner = nullptr;
+    line_owner_size = 0;
+}
+
+void sched_write_output(const std::string& source_name, std::string& output_name) {
+    sched_open_output(source_name, output_name);
+    asm_begin_pass();
+    last_printed_line = 0;
+    sched_write_blocks();
+    sched_close_output();
+}
