@@ -373,7 +373,8 @@ int sym_compare_sorted(int list, const Symbol* a, const Symbol* b) {
 // insertion sort that moves an element only past greater ones leaves
 // equal elements in the order it found them, which is what a stable sort
 // gives. So each chain is sorted stably on its own: equal elements end
-// in exactly the order of the gap-by-gap procedure, at O(n log n) per gap.
+// in exactly the order of the gap-by-gap procedure, at O(n log n) per gap
+// (O(n log n) in all when no two elements are equal).
 void sym_sort_list(int list) {
     if (list < 0 || list > 2) diag_fatal(1, "../src/paasmsym", 786);
     Symbol** a = sorted_symbols[list];
@@ -381,7 +382,17 @@ void sym_sort_list(int list) {
     auto before = [list](const Symbol* x, const Symbol* y) {
         return sym_compare_sorted(list, x, y) < 0;
     };
-    std::vector<Symbol*> chain;
+    if (count < 2) return;
+    // Without equal elements the result is the one sorted order, whatever
+    // the procedure (the name list never has any: names are unique).
+    std::vector<Symbol*> chain(a, a + count);
+    std::sort(chain.begin(), chain.end(), before);
+    bool ties = false;
+    for (size_t i = 1; i < count && !ties; ++i) ties = !before(chain[i - 1], chain[i]);
+    if (!ties) {
+        std::copy(chain.begin(), chain.end(), a);
+        return;
+    }
     for (size_t gap = count / 2; gap > 0; gap /= 2) {
         for (size_t start = 0; start < gap; ++start) {
             chain.clear();
