@@ -34,7 +34,7 @@ def run_once(argv, cwd, timeout):
     env = dict(os.environ, TEMP=cwd)
     report = os.path.join(cwd, ".peak")
     if TIME_PROGRAM:
-        argv = [TIME_PROGRAM, "-f", "%M", "-o", report] + argv
+        argv = [TIME_PROGRAM, "-f", "%M %U %S", "-o", report] + argv
     with open(os.devnull, "wb") as null:
         # A blocking wait with a watchdog: waiting with a time-out polls,
         # which would round every time up to the polling step.
@@ -49,22 +49,30 @@ def run_once(argv, cwd, timeout):
         if timed_out:
             return None, 0, -9
     peak = 0
+    cpu = None
     if TIME_PROGRAM:
         with open(report) as text:
-            lines = [line for line in text.read().split() if line.isdigit()]
-        peak = int(lines[-1]) if lines else 0
+            # The last line holds the figures (a line before it may tell
+            # of a non-zero exit status).
+            fields = text.read().strip().splitlines()[-1].split()
         os.remove(report)
-    return elapsed, peak, status
+        try:
+            peak = int(fields[0])
+            cpu = float(fields[1]) + float(fields[2])
+        except (IndexError, ValueError):
+            pass
+    return elapsed, peak, status, cpu
 
 
 def best_of(argv, cwd, repeat, timeout):
+    """The run with the least wall time: (seconds, peak KiB, status, CPU seconds)."""
     best = None
     for _ in range(repeat):
-        seconds, peak, status = run_once(argv, cwd, timeout)
+        seconds, peak, status, cpu = run_once(argv, cwd, timeout)
         if seconds is None:
-            return None, peak, status
+            return None, peak, status, None
         if best is None or seconds < best[0]:
-            best = (seconds, peak, status)
+            best = (seconds, peak, status, cpu)
     return best
 
 
@@ -86,43 +94,56 @@ def main():
     times = {}
     as_times = {}
     try:
-        print("%-6s %9s %9s %12s %10s %9s %s" % ("shape", "lines", "seconds", "lines/s", "peak KiB", "B/line", "note"))
+        print("%-6s %9s %9s %9s %12s %12s %10s %7s %s" % (
+            "shape", "lines", "seconds", "cpu s", "lines/s", "lines/cpu-s", "peak KiB", "B/line", "note"))
         for shape in shapes:
             for size in sizes:
                 source = os.path.join(work, "%s-%d.s" % (shape, size))
                 with open(source, "w") as out:
                     gen.generate(shape, size, out)
                 repeat = args.repeat if size < 1000000 else max(1, args.repeat - 1)
-                seconds, peak, status = best_of([program, "-h", source], work, repeat, args.timeout)
+                seconds, peak, status, cpu = best_of([program, "-h", source], work, repeat, args.timeout)
                 note = "" if status == 0 else ("time-out" if seconds is None else "exit %d" % status)
                 if seconds is None:
-                    print("%-6s %9d %9s %12s %10s %9s %s" % (shape, size, ">%g" % args.timeout, "-", "-", "-", note))
+                    print("%-6s %9d %9s %9s %12s %12s %10s %7s %s" % (
+                        shape, size, ">%g" % args.timeout, "-", "-", "-", "-", "-", note))
                 else:
-                    times[(shape, size)] = seconds
-                    print("%-6s %9d %9.3f %12.0f %10d %9.0f %s" % (
-                        shape, size, seconds, size / seconds, peak, peak * 1024.0 / size, note))
+                    times[(shape, size)] = (seconds, cpu)
+                    print("%-6s %9d %9.3f %9s %12.0f %12s %10d %7.0f %s" % (
+                        shape, size, seconds, "%.2f" % cpu if cpu is not None else "-", size / seconds,
+                        "%.0f" % (size / cpu) if cpu else "-", peak, peak * 1024.0 / size, note))
                 if assembler and shape in DATA_SHAPES:
-                    a_seconds, _, a_status = best_of([assembler, "-o", os.devnull, source], work, repeat, args.timeout)
+                    a_seconds, _, a_status, a_cpu = best_of([assembler, "-o", os.devnull, source], work, repeat,
+                                                            args.timeout)
                     if a_seconds is not None and a_status == 0:
-                        as_times[(shape, size)] = a_seconds
+                        as_times[(shape, size)] = (a_seconds, a_cpu)
                 os.remove(source)
                 for leftover in os.listdir(work):
                     os.remove(os.path.join(work, leftover))
+
+        def ratio(a, b, which):
+            if a[which] is None or b[which] is None or b[which] == 0:
+                return "    -"
+            return "%5.2f" % (a[which] / b[which])
+
+        # CPU time (user and system) is also given, as it is the steadier
+        # measure on a machine that other work shares.
         if len(sizes) >= 2:
             small, large = sizes[-2], sizes[-1]
-            print("\ntime(%d)/time(%d) per shape (target <= 12 for 10x the lines):" % (large, small))
+            print("\ntime(%d)/time(%d) per shape (target <= 12 for 10x the lines): wall, cpu" % (large, small))
             for shape in shapes:
                 if (shape, small) in times and (shape, large) in times:
-                    print("  %-6s %6.2f" % (shape, times[(shape, large)] / times[(shape, small)]))
+                    a, b = times[(shape, large)], times[(shape, small)]
+                    print("  %-6s %s %s" % (shape, ratio(a, b, 0), ratio(a, b, 1)))
                 else:
                     print("  %-6s    n/a" % shape)
         if as_times:
-            print("\nzorvel-pa time / as time:")
+            print("\nzorvel-pa time / as time: wall, cpu")
             for shape in shapes:
                 for size in sizes:
                     if (shape, size) in as_times and (shape, size) in times:
-                        print("  %-6s %9d  as %7.3f s  ratio %5.2f" % (
-                            shape, size, as_times[(shape, size)], times[(shape, size)] / as_times[(shape, size)]))
+                        a, b = times[(shape, size)], as_times[(shape, size)]
+                        print("  %-6s %9d  as %7.3f s  ratio %s %s" % (shape, size, b[0], ratio(a, b, 0), ratio(a, b, 1)))
         elif not assembler:
             print("\n(as is not installed: no comparison)")
     finally:
