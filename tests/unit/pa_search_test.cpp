@@ -37,6 +37,23 @@ protected:
         return list;
     }
 
+    struct Rec {
+        uint32_t word;
+        int32_t size = 1;
+    };
+
+    // `n` blocks holding the same records, block i from line 1 + 10 i on.
+    std::vector<PaBlock*> copies(int n, const std::vector<Rec>& records) {
+        std::vector<PaBlock*> made;
+        for (int i = 0; i < n; ++i) {
+            PaBlock* b = block();
+            int32_t line = 1 + 10 * i;
+            for (const Rec& r : records) add(b, r.word, line++, r.size);
+            made.push_back(b);
+        }
+        return made;
+    }
+
     static void search() {
         prepare();
         pa_search_blocks();
@@ -244,13 +261,7 @@ TEST_F(PaSearch, OccurrenceThatEndsItsBlockLeavesTheCallLast) {
 }
 
 TEST_F(PaSearch, OpenedAggregationKeepsItsLevelAndMoves) {
-    int32_t line = 1;
-    for (int i = 0; i < 2; ++i) {
-        PaBlock* b = block();
-        add(b, alu(1), line++);
-        add(b, load_w15(-6), line++);
-        add(b, RETURN, line++);
-    }
+    copies(2, {{alu(1)}, {load_w15(-6)}, {RETURN}});
     search();
     const auto made = aggregations();
     ASSERT_EQ(made.size(), 1u);
@@ -264,13 +275,7 @@ TEST_F(PaSearch, OpenedAggregationKeepsItsLevelAndMoves) {
 TEST_F(PaSearch, GotoRegisterFormsAreTransfers) {
     for (uint32_t jump : {0x010403u, 0x018402u, 0x014003u}) {
         reset_lists();
-        int32_t line = 1;
-        for (int i = 0; i < 2; ++i) {
-            PaBlock* b = block();
-            add(b, alu(1), line++);
-            add(b, alu(2), line++);
-            add(b, jump, line++);
-        }
+        copies(2, {{alu(1)}, {alu(2)}, {jump}});
         search();
         const auto made = aggregations();
         ASSERT_EQ(made.size(), 1u) << std::hex << jump;
@@ -280,14 +285,7 @@ TEST_F(PaSearch, GotoRegisterFormsAreTransfers) {
 }
 
 TEST_F(PaSearch, SkipFusedWithATransferNeverEndsAClosedBody) {
-    int32_t line = 1;
-    for (int i = 0; i < 2; ++i) {
-        PaBlock* b = block();
-        add(b, DO, line++, 2);
-        add(b, DO, line++, 2);
-        add(b, BTSS, line++);
-        add(b, RETURN, line++);
-    }
+    copies(2, {{DO, 2}, {DO, 2}, {BTSS}, {RETURN}});
     search();
     const auto made = aggregations();
     ASSERT_EQ(made.size(), 1u);
@@ -299,14 +297,7 @@ TEST_F(PaSearch, SkipFusedWithATransferNeverEndsAClosedBody) {
 }
 
 TEST_F(PaSearch, SkipFusedWithAnOrdinaryInstructionMayEndABody) {
-    int32_t line = 1;
-    for (int i = 0; i < 2; ++i) {
-        PaBlock* b = block();
-        add(b, DO, line++, 2);
-        add(b, DO, line++, 2);
-        add(b, BTSS, line++);
-        add(b, alu(1), line++);
-    }
+    copies(2, {{DO, 2}, {DO, 2}, {BTSS}, {alu(1)}});
     search();
     const auto made = aggregations();
     ASSERT_EQ(made.size(), 1u);
@@ -530,12 +521,7 @@ TEST_F(PaSearch, CandidatesAndTheirLabels) {
 
 TEST_F(PaSearch, ZeroProfitChangesNothing) {
     // [DO, ADD] twice: 6 - (3 + 2 + 1) = 0; DO alone: 4 - (2 + 2 + 1) < 0.
-    int32_t line = 1;
-    for (int i = 0; i < 2; ++i) {
-        PaBlock* b = block();
-        add(b, DO, line++, 2);
-        add(b, alu(1), line++);
-    }
+    copies(2, {{DO, 2}, {alu(1)}});
     search();
     EXPECT_TRUE(aggregations().empty());
     EXPECT_EQ(counts(), (std::vector<int32_t>{2, 2}));
@@ -544,13 +530,7 @@ TEST_F(PaSearch, ZeroProfitChangesNothing) {
 // ---- Aggregations: relocated moves, filing ---------------------------------
 
 TEST_F(PaSearch, RelocatedMoveThatCannotGoDeeperGetsAUniqueClass) {
-    int32_t line = 1;
-    for (int i = 0; i < 2; ++i) {
-        PaBlock* b = block();
-        add(b, DO, line++, 2);
-        add(b, load_w15(-1018), line++);
-        add(b, alu(1), line++);
-    }
+    copies(2, {{DO, 2}, {load_w15(-1018)}, {alu(1)}});
     search();
     const auto made = aggregations();
     ASSERT_EQ(made.size(), 1u);
