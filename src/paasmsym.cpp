@@ -58,8 +58,9 @@ struct LabelTail {
 };
 std::unordered_map<const Section*, LabelTail> label_tails;
 
-// The (symbol index, line) pairs that are in reference lists: an open
-// address set, so that a line is found in a list without walking it.
+// The (symbol index, line) pairs of the reference lists whose lines no
+// longer ascend: an open-address set, so that a line is found in such a
+// list without walking it.
 std::vector<uint64_t> ref_line_set;
 size_t ref_line_set_count = 0;
 constexpr uint64_t REF_SET_EMPTY = ~uint64_t{0};
@@ -263,26 +264,65 @@ Symbol* sym_resolve_local_label(SymbolKey key) {
     return sym_find_or_create_in(numeric_table, intern_string(text));
 }
 
+namespace {
+
+// Puts every line of the symbol's list into the set (once, when its lines
+// stop ascending), or marks it for walks when the set cannot know it.
+void sym_ref_lines_to_set(Symbol* symbol) {
+    if (sym_symbol_at(symbol->index) != symbol) {
+        symbol->ref_order = REF_WALK;
+        return;
+    }
+    for (const SymbolRefLine* entry = symbol->ref_lines; entry != nullptr; entry = entry->next)
+        sym_ref_set_insert(symbol->index, entry->line);
+    symbol->ref_order = REF_IN_SET;
+}
+
+// Whether `line` is in the symbol's non-empty list, whose last entry is
+// `tail` and does not hold the line.
+bool sym_ref_line_present(Symbol* symbol, const SymbolRefLine* tail, int32_t line) {
+    switch (symbol->ref_order) {
+    case REF_ASCENDING: {
+        if (line > tail->line) return false;
+        SymbolRefLine* cursor = symbol->ref_cursor;
+        if (cursor == nullptr || cursor->line > line) cursor = symbol->ref_lines;
+        while (cursor->line < line) cursor = cursor->next;  // the tail's line is greater
+        symbol->ref_cursor = cursor;
+        if (cursor->line == line) return true;
+        sym_ref_lines_to_set(symbol);  // the new line will break the ascent
+        return false;
+    }
+    case REF_IN_SET:
+        return sym_ref_set_insert(symbol->index, line);
+    default:
+        for (const SymbolRefLine* entry = symbol->ref_lines; entry != nullptr; entry = entry->next) {
+            if (entry->line == line) return true;
+        }
+        return false;
+    }
+}
+
+}  // namespace
+
 void sym_add_reference_line(Symbol* symbol) {
     int32_t line = main_source.line;
     SymbolRefLine* tail = symbol->ref_tail;
     if (symbol->ref_lines == nullptr) {
         tail = nullptr;
+        symbol->ref_order = REF_ASCENDING;
+        symbol->ref_cursor = nullptr;
     } else if (tail == nullptr || tail->next != nullptr) {
-        // A list put together elsewhere: find its end once.
+        // A list put together elsewhere: find its end once, and walk it.
         tail = symbol->ref_lines;
         while (tail->next != nullptr) tail = tail->next;
+        symbol->ref_order = REF_WALK;
+        symbol->ref_cursor = nullptr;
     }
-    if (tail != nullptr && tail->line == line) return;  // the same line again
-    if (sym_symbol_at(symbol->index) == symbol) {
-        // A symbol of the tables: the set knows its lines.
-        if (sym_ref_set_insert(symbol->index, line) && symbol->ref_lines != nullptr) {
+    if (tail != nullptr) {
+        if (tail->line == line) return;  // the same line again
+        if (sym_ref_line_present(symbol, tail, line)) {
             symbol->ref_tail = tail;
             return;
-        }
-    } else {
-        for (const SymbolRefLine* entry = symbol->ref_lines; entry != nullptr; entry = entry->next) {
-            if (entry->line == line) return;
         }
     }
     auto* entry = static_cast<SymbolRefLine*>(pool_zalloc(sizeof(SymbolRefLine), POOL_RUN));
@@ -292,6 +332,7 @@ void sym_add_reference_line(Symbol* symbol) {
     else
         symbol->ref_lines = entry;
     symbol->ref_tail = entry;
+    if (symbol->ref_order == REF_IN_SET) sym_ref_set_insert(symbol->index, line);
 }
 
 Symbol* sym_reference(SymbolKey key) {

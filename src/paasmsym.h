@@ -67,9 +67,21 @@ struct Symbol {
     uint8_t scope;
     uint8_t value_class;
     uint8_t value_type;
+    uint8_t ref_order;  // how a line is found in ref_lines (SymbolRefOrder)
     Symbol* bucket_next;
     uint32_t index;  // run-wide index, carried by symbol tokens
-    SymbolRefLine* ref_tail;  // last entry of ref_lines, where the next line goes
+    SymbolRefLine* ref_tail;    // last entry of ref_lines, where the next line goes
+    SymbolRefLine* ref_cursor;  // where the last look-up in ref_lines stopped
+};
+
+// How sym_add_reference_line finds out whether a line is in a symbol's
+// list: while the lines ascend (as they do within a pass), a cursor that
+// moves forward with the lines of the pass finds them; once a pass adds a
+// line below the highest, a run-wide set of (symbol, line) pairs does.
+enum SymbolRefOrder : uint8_t {
+    REF_ASCENDING = 0,
+    REF_IN_SET = 1,
+    REF_WALK = 2,  // a symbol of no table (the set knows only those): a walk
 };
 
 enum SortedList : int { LIST_BY_NAME = 0, LIST_BY_VALUE = 1, LIST_BY_LINE = 2 };

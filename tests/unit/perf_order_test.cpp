@@ -162,6 +162,31 @@ TEST(PerfOrder, ReferenceLinesOfManySymbolsMatchAPlainList) {
     }
 }
 
+TEST(PerfOrder, ReferenceLinesRepeatedByEveryPassAreKeptOnce) {
+    // What assembly does: every pass makes the same references again.
+    start_run();
+    const int names = 8;
+    std::vector<std::vector<int32_t>> expected(names);
+    for (int pass = 1; pass <= 4; ++pass) {
+        begin_pass(pass);
+        std::mt19937 random(31);  // the same references in every pass
+        for (int32_t line = 1; line <= 500; ++line) {
+            main_source.line = line;
+            for (int k = static_cast<int>(random() % 3); k > 0; --k) {
+                int n = static_cast<int>(random() % names);
+                sym_reference(key(numbered("r", n)));
+                if (pass == 1 && (expected[n].empty() || expected[n].back() != line)) expected[n].push_back(line);
+            }
+        }
+    }
+    for (int n = 0; n < names; ++n) {
+        SCOPED_TRACE(n);
+        const Symbol* symbol = sym_lookup(key(numbered("r", n)));
+        ASSERT_NE(symbol, nullptr);
+        EXPECT_EQ(reference_lines(symbol), expected[n]);
+    }
+}
+
 // The oracle: the gap-halving Shell sort, step by step as specified.
 std::vector<Symbol*> literal_shell_sort(int list, std::vector<Symbol*> a) {
     int64_t count = static_cast<int64_t>(a.size());
