@@ -64,6 +64,12 @@ void asm_begin_pass();
 // Puts the defaults back as they are before the options are read.
 void asm_reset_options();
 
+// Puts the whole program back into its start state: files closed (the
+// token file deleted), every pool given back, every table and counter
+// emptied, the options at their defaults. A process may then run
+// asm_main again as if it had just started.
+void asm_reset_run();
+
 // Fills an empty output name with the default built from the source name
 // (text from the last '.' replaced by `extension`, or `extension`
 // appended) and refuses, with fatal error `open_fatal`, a name that

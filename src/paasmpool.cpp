@@ -7,6 +7,25 @@
 
 #include "paasmdiag.h"
 
+// The fuzz build (ZORVEL_POOL_POISON, with AddressSanitizer) poisons the
+// free part of every chunk and leaves a poisoned gap after each
+// allocation, so that a read or write past the end of a pool allocation,
+// or into a released pool, is reported like one past a heap block.
+#if defined(ZORVEL_POOL_POISON)
+#define POOL_POISONING 1
+#endif
+
+#ifdef POOL_POISONING
+#include <sanitizer/asan_interface.h>
+constexpr size_t POOL_REDZONE = 16;
+#define POOL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
+#define POOL_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
+#else
+constexpr size_t POOL_REDZONE = 0;
+#define POOL_POISON(address, size) ((void)(address), (void)(size))
+#define POOL_UNPOISON(address, size) ((void)(address), (void)(size))
+#endif
+
 namespace {
 
 // The empty heads of the pool chains. Their data position is a real
@@ -40,8 +59,9 @@ PoolChunk* pool_new_chunk(size_t size) {
 void* pool_alloc(size_t size, int pool) {
     PoolChunk* current = pool_current[pool];
     current->in_use |= 1;
-    if (size > SIZE_MAX - 7) pool_out_of_memory();
-    size = (size + 7) & ~static_cast<size_t>(7);
+    if (size > SIZE_MAX - 7 - POOL_REDZONE) pool_out_of_memory();
+    const size_t asked = size;
+    size = ((size + 7) & ~static_cast<size_t>(7)) + POOL_REDZONE;
     while (static_cast<size_t>(current->end - current->current) < size) {
         PoolChunk* chunk;
         if (pool_free_list != nullptr) {
@@ -52,6 +72,7 @@ void* pool_alloc(size_t size, int pool) {
         }
         current->next = chunk;
         chunk->current = chunk_data(chunk);
+        POOL_POISON(chunk->current, static_cast<size_t>(chunk->end - chunk->current));
         chunk->next = nullptr;
         chunk->in_use = current->in_use;
         current = chunk;
@@ -59,6 +80,7 @@ void* pool_alloc(size_t size, int pool) {
     }
     void* result = current->current;
     current->current += size;
+    POOL_UNPOISON(result, asked);
     return result;
 }
 
@@ -79,6 +101,10 @@ void pool_release(int pool) {
     current->in_use = 0;
     PoolChunk* anchor = &pool_anchor[pool];
     PoolChunk* first = anchor->next;
+#ifdef POOL_POISONING
+    for (PoolChunk* chunk = first; chunk != nullptr && chunk != current->next; chunk = chunk->next)
+        POOL_POISON(chunk_data(chunk), static_cast<size_t>(chunk->end - chunk_data(chunk)));
+#endif
     if (first != nullptr) {
         current->next = pool_free_list;
         pool_free_list = first;
@@ -91,4 +117,14 @@ void pool_release(int pool) {
 size_t pool_current_free(int pool) {
     const PoolChunk* current = pool_current[pool];
     return static_cast<size_t>(current->end - current->current);
+}
+
+void pool_reset() {
+    for (int pool = 0; pool < POOL_COUNT; ++pool) pool_release(pool);
+    while (pool_free_list != nullptr) {
+        PoolChunk* chunk = pool_free_list;
+        pool_free_list = chunk->next;
+        POOL_UNPOISON(chunk_data(chunk), static_cast<size_t>(chunk->end - chunk_data(chunk)));
+        std::free(chunk);
+    }
 }

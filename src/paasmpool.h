@@ -26,6 +26,8 @@ void* pool_alloc(size_t size, int pool);
 void* pool_zalloc(size_t size, int pool);
 void* pool_alloc_array(size_t count, size_t element_size, int pool);
 void pool_release(int pool);
+// Gives every chunk of every pool, and the free list, back to the system.
+void pool_reset();
 
 // Free data bytes left in the pool's current chunk (0 while it holds none).
 size_t pool_current_free(int pool);
