@@ -52,35 +52,11 @@ constexpr int INDEX_POSITION = 11;
 // The branch offset counts from the instruction after the compare.
 constexpr int32_t BRANCH_ADJUSTMENT = 2;
 
-// ---- Operator modifiers -------------------------------------------------------
-
-// The modifier number that a literal's last keyword operator puts in bits
-// 24 to 31, so that literals differing only in such an operator differ.
-struct ModifierRow {
-    int32_t op;
-    uint32_t modifier;
-};
-// clang-format off
-constexpr ModifierRow modifier_table[] = {
-    {OP_BOOT, 19},      {OP_SECURE, 18},     {OP_HANDLE, 17},     {OP_EDSOFFSET, 16},
-    {OP_EDSPAGE, 15},   {OP_TBLOFFSET, 14},  {OP_PSVPAGE, 13},    {OP_PSVOFFSET, 12},
-    {OP_PSVPTR, 11},    {OP_DMAOFFSET, 10},  {OP_DMAPAGE, 9},     {OP_PACKED_LO, 8},
-    {OP_PACKED_HI, 7},  {OP_STARTOF, 6},     {OP_STARTOF_HI, 5},  {OP_SIZEOF, 4},
-    {OP_SIZEOF_HI, 3},  {OP_ENDOF, 2},       {OP_ENDOF_HI, 1},
-};
-// clang-format on
-
-uint32_t alu_operator_modifier(int32_t last_operator) {
-    for (const ModifierRow& row : modifier_table)
-        if (row.op == last_operator) return row.modifier << 24;
-    return 0;
-}
-
 // Places a literal evaluated before its form was known; every field but the
 // 8-bit byte literal carries the operator modifier.
 int alu_place_literal(ExprValue& value, uint32_t& word, Symbol** relocation, int width, int position) {
     int status = tgt_insert_literal_field(value, word, relocation, width, position);
-    if (width != LITERAL8_WIDTH) word |= alu_operator_modifier(value.last_operator);
+    if (width != LITERAL8_WIDTH) word |= tgt_operator_modifier(value.last_operator);
     return status;
 }
 

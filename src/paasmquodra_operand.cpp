@@ -50,12 +50,6 @@ constexpr uint8_t operator_modifiers[OP_ENDOF_HI - OP_BOOT + 1] = {
     1,   // .ENDOF_HI.
 };
 
-uint32_t operator_modifier(int32_t last_operator) {
-    if (last_operator < OP_BOOT || last_operator > OP_ENDOF_HI) return 0;
-    return operator_modifiers[last_operator - OP_BOOT];
-}
-
-constexpr uint32_t field_modifier(uint32_t modifier) { return modifier << 24; }
 
 // How a literal-like field places its value.
 struct LiteralField {
@@ -113,6 +107,11 @@ int parse_register_of_kind(const RegisterEntry*& entry, uint16_t kind) {
 }
 
 }  // namespace
+
+uint32_t tgt_operator_modifier(int32_t last_operator) {
+    if (last_operator < OP_BOOT || last_operator > OP_ENDOF_HI) return 0;
+    return uint32_t{operator_modifiers[last_operator - OP_BOOT]} << 24;
+}
 
 bool tgt_fitting_pass() { return pass_number >= 2; }
 
@@ -232,7 +231,7 @@ int tgt_parse_literal(uint32_t& word, Symbol** relocation, int width, int positi
     if (status == 0) status = tgt_insert_literal_field(value, word, relocation, width, position);
     // The modifier goes in whatever became of the field, so that literals
     // that differ only in such an operator never encode alike.
-    word |= field_modifier(operator_modifier(value.last_operator));
+    word |= tgt_operator_modifier(value.last_operator);
     return status;
 }
 

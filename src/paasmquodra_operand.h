@@ -9,6 +9,10 @@
 // from pass 2 on; pass 1 leaves such fields 0.
 bool tgt_fitting_pass();
 
+// The operator modifier of a literal whose expression ends in a keyword
+// operator, already in bits 24 to 31; 0 for every other operator.
+uint32_t tgt_operator_modifier(int32_t last_operator);
+
 struct ExprValue;
 // The check of an absolute value for a field of `width` bits: an integer
 // must be a signed or an unsigned number of that width (else 21), a
