@@ -43,6 +43,7 @@ const std::map<std::string, Saving> savings = {
     {"pa-stack-move-relocated", {1, 0}},         // 2 x 4 - (4 + 2 + 1)
     {"pa-debug-keeps-rewritten-lines", {2, 1}},  // 2 x 5 - (5 + 2 + 1), and retlw
     {"pa-label-inside-window", {1, 0}},
+    {"pa-plain-label-in-body", {1, 0}},
     {"pa-elf-body-labels", {1, 0}},
     {"pa-elf-line-label-copies", {1, 0}},
     {"pa-bundled-example", {4, 0}},      // 3 x 4 - (4 + 3 + 1)
