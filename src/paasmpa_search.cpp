@@ -48,6 +48,7 @@ struct BlockState {
     std::vector<PaInstruction*> records;
     std::vector<uint64_t> prefix_hash;
     std::vector<int32_t> prefix_negative;
+    std::vector<int32_t> prefix_words;
 };
 
 struct WindowEntry {
@@ -95,12 +96,14 @@ void pa_refresh_state(int32_t index) {
     state.records.clear();
     state.prefix_hash.assign(1, 0);
     state.prefix_negative.assign(1, 0);
+    state.prefix_words.assign(1, 0);
     PaInstruction* record = block->first;
     for (int32_t i = 0; i < block->count && record != nullptr; ++i, record = record->next) {
         record_place[record] = {index, i};
         state.records.push_back(record);
         state.prefix_hash.push_back(state.prefix_hash.back() * HASH_BASE + pa_mix_id(record->class_id));
         state.prefix_negative.push_back(state.prefix_negative.back() + (record->class_id < 0 ? 1 : 0));
+        state.prefix_words.push_back(state.prefix_words.back() + record->size);
     }
 }
 
@@ -522,6 +525,14 @@ int32_t pa_try_window(PaBlock* block, int32_t position, int32_t length) {
         PaLabelConflict conflict{};
         if (!pa_window_labels_pass(first->first_line, last->last_line, &conflict)) {
             position = pa_slide_after_conflict(state, position, length, conflict);
+            continue;
+        }
+        // A window no larger than a call never pays, however often it
+        // occurs: its repeats need not be looked for.
+        const int32_t words = state.prefix_words[position + length] - state.prefix_words[position];
+        const int32_t call_words = block->section != nullptr && block->section->size > 0x7FFF ? 2 : 1;
+        if (words <= call_words) {
+            ++position;
             continue;
         }
         const PaOccurrenceList* list = pa_find_repeats(index, position, length, opened);

@@ -132,6 +132,13 @@ protected:
         return &symbol;
     }
 
+    void forget_labels() {
+        label_order.clear();
+        label_symbols.clear();
+        label_refs.clear();
+        use_labels();
+    }
+
     // Hands the labels, by definition line, to the search.
     void use_labels() {
         std::stable_sort(label_order.begin(), label_order.end(),

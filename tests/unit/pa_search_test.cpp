@@ -168,9 +168,7 @@ TEST_F(PaSearch, WindowRuleReportsTheFirstConflict) {
     };
     for (const Case& c : cases) {
         reset_lists();
-        label_symbols.clear();
-        label_refs.clear();
-        label_order.clear();
+        forget_labels();
         for (const Label& l : c.labels) label(l.definition, l.references);
         PaBlock* b = block();
         for (int32_t line = 10; line <= 14; ++line) add(b, alu(line), line);
@@ -770,9 +768,7 @@ protected:
     // transfers at block ends, skips, stack moves and two-word instructions.
     void generate(uint32_t seed) {
         reset_lists();
-        label_symbols.clear();
-        label_refs.clear();
-        label_order.clear();
+        forget_labels();
         std::mt19937 random(seed);
         auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
         text.size = pick(8) == 0 ? 0x8000 : 100;
