@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "asm_support.h"
 #include "pa_opt_support.h"
 
 namespace {
@@ -838,6 +839,88 @@ TEST_F(PaOracle, IndexedSearchMatchesThePlainOne) {
     // The generated lists exercise the search, nesting included.
     EXPECT_GT(accepted, 1000);
     EXPECT_GT(nested, 10);
+}
+
+}  // namespace
+
+// ---- Through the driver ----------------------------------------------------
+
+namespace {
+
+using namespace pa_words;
+
+// Three functions whose bodies are the same four instructions, the first
+// a stack-relative load, as a compiler writes them.
+const char* const three_functions =
+    "\t.section\t.text,code\n"
+    "\t.set\t___PA___,1\n"
+    "\t.global\t_f\n"
+    "_f:\n"
+    "\tmov\t[w15-6],w0\n"
+    "\tadd\tw1,w2,w3\n"
+    "\tmov\t[w1++],[w2++]\n"
+    "\tinc\tw4,w4\n"
+    "\t.global\t_g\n"
+    "_g:\n"
+    "\tmov\t[w15-6],w0\n"
+    "\tadd\tw1,w2,w3\n"
+    "\tmov\t[w1++],[w2++]\n"
+    "\tinc\tw4,w4\n"
+    "\t.global\t_h\n"
+    "_h:\n"
+    "\tmov\t[w15-6],w0\n"
+    "\tadd\tw1,w2,w3\n"
+    "\tmov\t[w1++],[w2++]\n"
+    "\tinc\tw4,w4\n";
+
+TEST(PaDriver, DebugListingRunsTheSearch) {
+    const AsmRun run = assemble(three_functions, {"-d", "-l/dev/null"});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    ASSERT_NE(closed_aggregation_list.head, nullptr);
+    const PaBlock* body = closed_aggregation_list.head;
+    EXPECT_EQ(closed_aggregation_list.count, 1);
+    EXPECT_EQ(opened_aggregation_list.head, nullptr);
+    EXPECT_EQ(body->uses, 3);
+    EXPECT_EQ(body->level, 1);
+    EXPECT_EQ(body->count, 4);
+    EXPECT_EQ(body->first_line, 5);
+    EXPECT_EQ(body->total_size, 4);
+    EXPECT_EQ(body->flags, BLOCK_STACK_MOVES);
+    // MOV [W15-6],W0 becomes MOV [W15-10],W0 one call level deeper.
+    EXPECT_EQ(body->first->encoding.word, load_w15(-10));
+    EXPECT_EQ(body->first->flags, PA_INSTRUCTION_STACK_ADJUSTED);
+    // The program image is pass 2's, unchanged.
+    const std::vector<uint32_t> words = cells_of(".text");
+    ASSERT_EQ(words.size(), 12u);
+    EXPECT_EQ(words[0], load_w15(-6));
+    EXPECT_EQ(words[4], load_w15(-6));
+    int blocks = 0;
+    for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next) {
+        ++blocks;
+        EXPECT_EQ(b->count, 1);
+        EXPECT_EQ(b->first->encoding.word, PA_CALL_WORD);
+    }
+    EXPECT_EQ(blocks, 3);
+}
+
+TEST(PaDriver, WithoutOutputOrDebugPagesTheRecordsStay) {
+    const AsmRun run = assemble(three_functions);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(closed_aggregation_list.head, nullptr);
+    int blocks = 0;
+    for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next) {
+        ++blocks;
+        EXPECT_EQ(b->count, 4);
+        EXPECT_EQ(b->first->encoding.word, load_w15(-6));
+    }
+    EXPECT_EQ(blocks, 3);
+}
+
+TEST(PaDriver, ErrorsStopTheSearch) {
+    const AsmRun run = assemble(std::string(three_functions) + "\tbogus\tw0\n", {"-d", "-l/dev/null"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(closed_aggregation_list.head, nullptr);
 }
 
 }  // namespace
