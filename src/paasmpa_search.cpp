@@ -62,6 +62,10 @@ struct WindowEntry {
 constexpr uint64_t HASH_BASE = 0x100000001B3ull;
 
 std::vector<BlockState> states;
+// Per state, side by side for the length loop's walks: the record count and
+// whether the block is searched at all (its level is below the limit).
+std::vector<int32_t> state_counts;
+std::vector<uint8_t> state_searched;
 std::unordered_map<const PaBlock*, int32_t> state_of_block;
 // Where each record was last seen: (block state, position). Valid only while
 // that state still holds the record at that position.
@@ -105,12 +109,15 @@ void pa_refresh_state(int32_t index) {
         state.prefix_negative.push_back(state.prefix_negative.back() + (record->class_id < 0 ? 1 : 0));
         state.prefix_words.push_back(state.prefix_words.back() + record->size);
     }
+    state_counts[index] = static_cast<int32_t>(state.records.size());
 }
 
 int32_t pa_add_state(PaBlock* block) {
     const auto index = static_cast<int32_t>(states.size());
     states.push_back(BlockState{});
     states.back().block = block;
+    state_counts.push_back(0);
+    state_searched.push_back(block->level < nesting_limit ? 1 : 0);
     state_of_block[block] = index;
     pa_refresh_state(index);
     return index;
@@ -150,6 +157,8 @@ void pa_index_length(int32_t length) {
 
 void pa_search_begin() {
     states.clear();
+    state_counts.clear();
+    state_searched.clear();
     state_of_block.clear();
     record_place.clear();
     for (PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) pa_add_state(block);
@@ -157,6 +166,8 @@ void pa_search_begin() {
 
 void pa_search_end() {
     states = {};
+    state_counts = {};
+    state_searched = {};
     state_of_block = {};
     record_place = {};
     window_index = {};
@@ -367,6 +378,29 @@ int32_t pa_slide_after_conflict(const BlockState& state, int32_t position, int32
                     [&](auto* w, auto* e) { return w->first_line > reference || e->first_line >= label; });
 }
 
+// The longest window that can still repeat: one block holds it twice, or
+// two blocks hold it once each.
+struct LengthBound {
+    int32_t largest = 0;
+    int32_t second = 0;
+    void add(int32_t count) {
+        if (count > largest) {
+            second = largest;
+            largest = count;
+        } else if (count > second) {
+            second = count;
+        }
+    }
+    int32_t bound() const { return std::max(largest / 2, second); }
+};
+
+// pa_window_length_bound over the states' counts.
+int32_t pa_state_length_bound() {
+    LengthBound bound;
+    for (int32_t count : state_counts) bound.add(count);
+    return bound.bound();
+}
+
 void pa_index_aggregations() {
     aggregation_by_id.clear();
     for (const PaBlockList* list : {&closed_aggregation_list, &opened_aggregation_list}) {
@@ -492,17 +526,9 @@ bool pa_is_profitable(const PaOccurrenceList* list, int32_t length) {
 }
 
 int32_t pa_window_length_bound() {
-    int32_t largest = 0;
-    int32_t second = 0;
-    for (const PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) {
-        if (block->count > largest) {
-            second = largest;
-            largest = block->count;
-        } else if (block->count > second) {
-            second = block->count;
-        }
-    }
-    return std::max(largest / 2, second);
+    LengthBound bound;
+    for (const PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) bound.add(block->count);
+    return bound.bound();
 }
 
 int32_t pa_try_window(PaBlock* block, int32_t position, int32_t length) {
@@ -563,15 +589,18 @@ void pa_search_blocks() {
     pa_index_labels();
     pa_search_begin();
     indexed_length = 0;
-    int32_t length = pa_window_length_bound();
+    // The states are the blocks in list order, and bodies made during the
+    // loop are appended to both: walking the states is walking the list.
+    int32_t length = pa_state_length_bound();
     while (length > 0) {
         pa_index_length(length);
-        for (PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) {
-            if (block->level >= nesting_limit) continue;
+        for (size_t i = 0; i < states.size(); ++i) {
+            if (state_searched[i] == 0 || state_counts[i] < length) continue;
+            PaBlock* block = states[i].block;
             int32_t position = 0;
             while (position + length <= block->count) position = pa_try_window(block, position, length);
         }
-        length = std::min(length - 1, pa_window_length_bound());
+        length = std::min(length - 1, pa_state_length_bound());
     }
     pa_search_end();
     indexed_length = 0;
