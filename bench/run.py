@@ -47,7 +47,7 @@ def run_once(argv, cwd, timeout):
         timed_out = not watchdog.is_alive()
         watchdog.cancel()
         if timed_out:
-            return None, 0, -9
+            return None, 0, -9, None
     peak = 0
     cpu = None
     if TIME_PROGRAM:
