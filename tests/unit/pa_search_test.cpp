@@ -5,7 +5,10 @@
 // thousands of generated block lists.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -915,6 +918,59 @@ TEST(PaDriver, WithoutOutputOrDebugPagesTheRecordsStay) {
         EXPECT_EQ(b->first->encoding.word, load_w15(-6));
     }
     EXPECT_EQ(blocks, 3);
+}
+
+TEST(PaDriver, BlockPagesOfNestedAggregations) {
+    // Two functions share eight instructions (a closed body); four of them
+    // recur in a third function, which takes them out of that body into a
+    // body of level 2. The estimates: the outer body saves its five words
+    // plus the inner body's four once, less 2 calls and its return: 6;
+    // the inner one 4 - 2 - 1 = 1; together 7.
+    const std::string eight =
+        "\tadd\tw1,w2,w3\n\tsub\tw1,w2,w3\n\tand\tw1,w2,w3\n\tior\tw1,w2,w3\n"
+        "\txor\tw1,w2,w3\n\tinc\tw1,w1\n\tdec\tw1,w1\n\tinc\tw2,w2\n";
+    const std::string source = "\t.section\t.text,code\n\t.set\t___PA___,1\n"
+                               "\t.global\t_f\n_f:\n" + eight +
+                               "\t.global\t_g\n_g:\n" + eight +
+                               "\t.global\t_h\n_h:\n"
+                               "\tand\tw1,w2,w3\n\tior\tw1,w2,w3\n\txor\tw1,w2,w3\n\tinc\tw1,w1\n"
+                               "\tinc\tw5,w5\n";
+    char name[] = "/tmp/zpa-pa-pages-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const AsmRun run = assemble(source, {"-d", std::string("-l") + name});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    std::ifstream file(name, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::remove(name);
+    // The block lines of every page, in order, and the pages' headings.
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(text, line)) {
+        if (line.rfind("Basic Blocks: ", 0) == 0 || line.rfind("[ ", 0) == 0 || line.find("~") != std::string::npos)
+            lines.push_back(line);
+    }
+    const std::vector<std::string> expected = {
+        "Basic Blocks: Pre-Pruning",
+        "[   0] Lines (    5 ...    12)\t    8 opcodes",
+        "[   1] Lines (   15 ...    22)\t    8 opcodes",
+        "[   2] Lines (   25 ...    29)\t    5 opcodes",
+        "Basic Blocks: Pre-Optimization",
+        "[   0] Lines (    5 ...    12)\t    8 opcodes",
+        "[   1] Lines (   15 ...    22)\t    8 opcodes",
+        "[   2] Lines (   25 ...    28)\t    4 opcodes",
+        "Basic Blocks: Post-Optimization",
+        "[   0] Lines (    5 ...    12)\t    1 opcodes",
+        "[   1] Lines (   15 ...    22)\t    1 opcodes",
+        "[   2] Lines (   25 ...    28)\t    1 opcodes",
+        "Basic Blocks: Closed Aggregations",
+        "[   0] Lines (    5 ...    12)\t    5 opcodes,     2 uses, ~    6 words saved",
+        "[   1] Lines (   25 ...    28)\t    4 opcodes,     2 uses, ~    1 words saved",
+        std::string(58, ' ') + " ~    7 words saved",
+    };
+    EXPECT_EQ(lines, expected);
 }
 
 TEST(PaDriver, ErrorsStopTheSearch) {
