@@ -8,6 +8,7 @@
 // here too, shared by the search, the aggregation builder and the writers.
 #include <algorithm>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "paasmdiag.h"
@@ -196,23 +197,42 @@ void pa_classify_instructions(PaBlockList& list) {
     // Any order that keeps equal records together serves: the records are
     // sorted once and every run of two or more equal ones shares a new id,
     // which is what merging classes pairwise during the sort comes to.
-    std::vector<PaInstruction*> records;
-    records.reserve(total);
+    // The sort works on copies of the compared fields, side by side, rather
+    // than on the records themselves.
+    struct Key {
+        uint32_t word;
+        uint32_t operand;
+        uintptr_t symbol;
+        uint32_t has_follower;
+        uint32_t follower_word;
+        uint32_t follower_operand;
+        uintptr_t follower_symbol;
+        PaInstruction* record;
+        auto fields() const {
+            return std::tie(word, operand, symbol, has_follower, follower_word, follower_operand, follower_symbol);
+        }
+    };
+    std::vector<Key> keys;
+    keys.reserve(total);
     for (const PaBlock* block = list.head; block != nullptr; block = block->next) {
         PaInstruction* record = block->first;
-        for (int32_t i = 0; i < block->count && record != nullptr; ++i, record = record->next)
-            records.push_back(record);
+        for (int32_t i = 0; i < block->count && record != nullptr; ++i, record = record->next) {
+            const PaEncoding& e = record->encoding;
+            const PaEncoding none{};
+            const PaEncoding& f = record->follower != nullptr ? *record->follower : none;
+            keys.push_back(Key{e.word, e.operand, reinterpret_cast<uintptr_t>(e.symbol), record->follower != nullptr,
+                               f.word, f.operand, reinterpret_cast<uintptr_t>(f.symbol), record});
+        }
     }
-    std::stable_sort(records.begin(), records.end(),
-                     [](const PaInstruction* a, const PaInstruction* b) { return pa_order_records(a, b) < 0; });
-    for (size_t i = 0; i < records.size();) {
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return a.fields() < b.fields(); });
+    for (size_t i = 0; i < keys.size();) {
         size_t end = i + 1;
-        while (end < records.size() && pa_order_records(records[i], records[end]) == 0) ++end;
+        while (end < keys.size() && keys[end].fields() == keys[i].fields()) ++end;
         if (end - i >= 2) {
-            int32_t id = records[i]->class_id;
-            for (size_t j = i; j < end && id == 0; ++j) id = records[j]->class_id;
+            int32_t id = 0;
+            for (size_t j = i; j < end && id == 0; ++j) id = keys[j].record->class_id;
             if (id == 0) id = pa_new_positive_id();
-            for (size_t j = i; j < end; ++j) records[j]->class_id = id;
+            for (size_t j = i; j < end; ++j) keys[j].record->class_id = id;
         }
         i = end;
     }
