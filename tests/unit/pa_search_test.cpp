@@ -814,7 +814,7 @@ protected:
         }
         for (int32_t at : marker_lines) {
             std::vector<int32_t> refs;
-            for (int r = pick(4); r > 0; --r) refs.push_back(1 + pick(line + 3));
+            for (int r = pick(6); r > 0; --r) refs.push_back(1 + pick(line + 3));
             label(at, refs);
         }
         for (int extra = pick(3); extra > 0; --extra) label(1 + pick(line + 3), {1 + pick(line + 3)});
