@@ -82,6 +82,8 @@ void asm_reset_run() {
     recording_block = nullptr;
     abstraction_switch_symbol = nullptr;
     last_class_id = 0;
+    pa_forget_class_lookup();
+    pa_clear_line_label_marks();
     schedule_block_list = nullptr;
     schedule_open_block = nullptr;
     branch_probability_symbol = nullptr;

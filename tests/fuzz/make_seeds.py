@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzz targets into the given directory:
-source/ from every source file of the end-to-end cases and the examples
+source/ from every source file of the end-to-end cases, the examples and
+seeds/ here (compiler-style sources for the optimisers)
 (each once per command line the source target knows), device/ from the
 device databases of the cases and a few built here."""
 import hashlib
@@ -45,6 +46,12 @@ for case in sorted(os.listdir(cases)):
 for name in sorted(os.listdir(os.path.join(top, 'examples'))):
     with open(os.path.join(top, 'examples', name), 'rb') as f:
         sources.append(f.read())
+
+seeds = os.path.join(here, 'seeds')
+for name in sorted(os.listdir(seeds)):
+    if name.endswith('.s'):
+        with open(os.path.join(seeds, name), 'rb') as f:
+            sources.append(f.read())
 
 for source in sources:
     for mode in (0, 1, 2, 0x80):
