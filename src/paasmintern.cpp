@@ -55,10 +55,15 @@ void intern_place(InternSlot slot) {
     intern_slots[at] = slot;
 }
 
+// Doubles the slots. The old slots are taken in their order, so that the
+// new ones are written in nearly ascending order too (a hash's new slot is
+// its old one or that plus the old size), not scattered.
 void intern_grow() {
-    intern_slots.assign(intern_slots.size() * 2, InternSlot{0, INTERN_FREE});
-    for (uint32_t index = 0; index < intern_entries.size(); ++index)
-        intern_place(InternSlot{intern_entries[index].hash, index});
+    std::vector<InternSlot> old(intern_slots.size() * 2, InternSlot{0, INTERN_FREE});
+    old.swap(intern_slots);
+    for (const InternSlot& slot : old) {
+        if (slot.index != INTERN_FREE) intern_place(slot);
+    }
 }
 
 }  // namespace
