@@ -115,10 +115,8 @@ uint32_t intern_entry(const char* text, uint32_t length) {
 
     auto index = static_cast<uint32_t>(intern_entries.size());
     intern_entries.push_back(InternEntry{copy, length, hash});
-    if (intern_entries.size() * 2 > intern_slots.size())
-        intern_grow();
-    else
-        intern_place(InternSlot{hash, index});
+    if (intern_entries.size() * 2 > intern_slots.size()) intern_grow();
+    intern_place(InternSlot{hash, index});
     return index;
 }
 
