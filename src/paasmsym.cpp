@@ -86,10 +86,14 @@ size_t sym_bucket(const SymbolTable& table, const char* name) {
     return (reinterpret_cast<uintptr_t>(name) >> table.shift) & (table.buckets.size() - 1);
 }
 
-// The largest shift whose step is not above the texts' mean spacing.
+// The largest shift whose step is not above the texts' mean spacing, and
+// at most 4: a few long texts (strings) raise the mean far above the
+// spacing of the names between them, which a larger step would put into
+// one bucket; a smaller step only costs some locality, as the higher
+// address bits still spread the names over the buckets.
 unsigned sym_spacing_shift() {
     unsigned shift = 0;
-    for (uint32_t spacing = intern_mean_spacing(); spacing > 1; spacing >>= 1) ++shift;
+    for (uint32_t spacing = intern_mean_spacing(); spacing > 1 && shift < 4; spacing >>= 1) ++shift;
     return shift;
 }
 
