@@ -123,6 +123,12 @@ int32_t pa_add_state(PaBlock* block) {
     return index;
 }
 
+uint64_t pa_power(int32_t length) {
+    uint64_t power = 1;
+    for (int32_t i = 0; i < length; ++i) power *= HASH_BASE;
+    return power;
+}
+
 uint64_t pa_window_hash(const BlockState& state, int32_t position) {
     return state.prefix_hash[position + indexed_length] - state.prefix_hash[position] * length_power;
 }
@@ -147,12 +153,47 @@ void pa_index_windows(int32_t index, std::vector<WindowEntry>* into_sorted) {
 
 void pa_index_length(int32_t length) {
     indexed_length = length;
-    length_power = 1;
-    for (int32_t i = 0; i < length; ++i) length_power *= HASH_BASE;
+    length_power = pa_power(length);
     window_index.clear();
     late_windows.clear();
     for (int32_t i = 0; i < static_cast<int32_t>(states.size()); ++i) pa_index_windows(i, &window_index);
     std::sort(window_index.begin(), window_index.end(), pa_entry_before);
+}
+
+// Whether any two windows of `length` among the searched blocks of one
+// section may be equal (equal hashes). Holds for every shorter length when
+// it holds for one, since the prefixes of equal windows are equal.
+bool pa_some_window_repeats(int32_t length) {
+    const uint64_t power = pa_power(length);
+    std::vector<std::pair<uintptr_t, uint64_t>> keys;
+    for (int32_t i = 0; i < static_cast<int32_t>(states.size()); ++i) {
+        const BlockState& state = states[i];
+        if (state_searched[i] == 0) continue;
+        const auto section = reinterpret_cast<uintptr_t>(state.block->section);
+        for (int32_t p = 0; p + length <= state_counts[i]; ++p) {
+            if (pa_window_has_negative(state, p, length)) continue;
+            keys.emplace_back(section, state.prefix_hash[p + length] - state.prefix_hash[p] * power);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) != keys.end();
+}
+
+// The longest length up to `bound` at which some window may repeat: the
+// lengths above it cannot be accepted, so the search starts there. A long
+// block with no long repeat then costs a few sorts instead of one index
+// per length.
+int32_t pa_longest_repeat(int32_t bound) {
+    int32_t low = 0;
+    int32_t high = bound;
+    while (low < high) {
+        const int32_t middle = low + (high - low + 1) / 2;
+        if (pa_some_window_repeats(middle))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
 }
 
 void pa_search_begin() {
@@ -591,7 +632,7 @@ void pa_search_blocks() {
     indexed_length = 0;
     // The states are the blocks in list order, and bodies made during the
     // loop are appended to both: walking the states is walking the list.
-    int32_t length = pa_state_length_bound();
+    int32_t length = pa_longest_repeat(pa_state_length_bound());
     while (length > 0) {
         pa_index_length(length);
         for (size_t i = 0; i < states.size(); ++i) {

@@ -783,7 +783,7 @@ protected:
         std::vector<int32_t> marker_lines;
         for (int i = 0; i < blocks; ++i) {
             PaBlock* b = block(pick(4) == 0 ? &data_text : &text);
-            const int records = 1 + pick(14);
+            const int records = pick(40) == 0 ? 60 + pick(80) : 1 + pick(14);  // now and then a long one
             for (int k = 0; k < records; ++k) {
                 const int kind = pick(20);
                 if (kind < 10) {
