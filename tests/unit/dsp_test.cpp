@@ -6,34 +6,20 @@
 #include <vector>
 
 #include "asm_support.h"
+#include "encoder_test_support.h"
 #include "paasmis.h"
 #include "paasmpa.h"
 #include "paasmquodra.h"
 
 namespace {
 
-constexpr uint32_t S = RES_STATUS;
-constexpr uint32_t M = RES_DATA_MEMORY;
-constexpr uint32_t A = RES_ACCUMULATOR_A;
-constexpr uint32_t B = RES_ACCUMULATOR_B;
-constexpr uint32_t w(int n) { return 1u << n; }
-
 const char* const dsp_head = "\t.section\t.text,code\n\t.set\t___PA___,1\n_f:\n";
 
 // Tests that look at the abstraction's records as recorded give -b, which
 // runs no optimiser over them.
 AsmRun assemble_dsp(const std::string& body, std::vector<std::string> options = {}) {
-    device_family_flags = 2;
-    return assemble(dsp_head + body, std::move(options));
+    return assemble_on_family(dsp_head + body, std::move(options));
 }
-
-struct ResourceCase {
-    const char* line;
-    uint32_t arch_defs;
-    uint32_t arch_uses;
-    uint32_t hazard_defs;
-    uint32_t hazard_uses;
-};
 
 // The rows' status bits (all but MOVSAC and SAC), the multiplier
 // registers, the accumulator (written and read), the prefetch pointers and

@@ -12,8 +12,6 @@
 #include "paasmpa.h"
 #include "paasmquodra.h"
 
-namespace {
-
 // Short names for the resource bits, so that tables of pairs read like the
 // pairs: S status register, M data memory, A and B accumulators, w(n) Wn.
 constexpr uint32_t S = RES_STATUS;
@@ -33,14 +31,14 @@ struct ResourceCase {
 
 // Assembles on the default family, or on the one --mcpu names in `options`
 // (the family word would otherwise stay from an earlier run in this process).
-AsmRun assemble_on_family(const std::string& source, std::vector<std::string> options) {
+inline AsmRun assemble_on_family(const std::string& source, std::vector<std::string> options) {
     device_family_flags = 2;
     return assemble(source, std::move(options));
 }
 
 // The scheduler's records of the first block, in order, without the branch
 // that ends it.
-std::vector<const SchedInstruction*> first_block_records() {
+inline std::vector<const SchedInstruction*> first_block_records() {
     std::vector<const SchedInstruction*> records;
     if (schedule_block_list == nullptr) return records;
     for (const SchedInstruction* i = schedule_block_list->first; i != nullptr; i = i->next) records.push_back(i);
@@ -49,7 +47,7 @@ std::vector<const SchedInstruction*> first_block_records() {
 
 // The abstraction's blocks as the instruction words of their records
 // (label markers left out); run with -b so that no optimiser reshapes them.
-std::vector<std::vector<uint32_t>> recorded_block_words() {
+inline std::vector<std::vector<uint32_t>> recorded_block_words() {
     std::vector<std::vector<uint32_t>> blocks;
     for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next) {
         std::vector<uint32_t> words;
@@ -61,7 +59,7 @@ std::vector<std::vector<uint32_t>> recorded_block_words() {
 }
 
 // Every instruction the abstraction recorded, over all blocks.
-std::vector<const PaInstruction*> recorded_instructions() {
+inline std::vector<const PaInstruction*> recorded_instructions() {
     std::vector<const PaInstruction*> records;
     for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next)
         for (const PaInstruction* i = b->first; i != nullptr; i = i->next)
@@ -69,4 +67,3 @@ std::vector<const PaInstruction*> recorded_instructions() {
     return records;
 }
 
-}  // namespace

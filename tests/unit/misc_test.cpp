@@ -7,26 +7,21 @@
 #include <vector>
 
 #include "asm_support.h"
+#include "encoder_test_support.h"
 #include "paasmis.h"
 #include "paasmpa.h"
 #include "paasmquodra.h"
 
 namespace {
 
-constexpr uint32_t S = RES_STATUS;
-constexpr uint32_t M = RES_DATA_MEMORY;
-constexpr uint32_t A = RES_ACCUMULATOR_A;
-constexpr uint32_t B = RES_ACCUMULATOR_B;
-constexpr uint32_t w(int n) { return 1u << n; }
 constexpr uint32_t w0_to_w3 = 0xF;
 
 const char* const misc_head = "\t.section\t.text,code\n\t.set\t___PA___,1\n_f:\n";
 
 // Assembles the source on a family: the default one unless named.
 AsmRun misc_assemble(const std::string& source, const char* family, std::vector<std::string> options) {
-    device_family_flags = 2;
     if (family != nullptr) options.push_back(std::string("--mcpu=") + family);
-    return assemble(source, std::move(options));
+    return assemble_on_family(source, std::move(options));
 }
 
 // Every scheduler record in source order, over all blocks.
@@ -35,18 +30,6 @@ std::vector<const SchedInstruction*> misc_sched_records() {
     for (const SchedBlock* block = schedule_block_list; block != nullptr; block = block->next) {
         for (const SchedInstruction* i = block->first; i != nullptr; i = i->next) out.push_back(i);
         if (block->branch != nullptr) out.push_back(block->branch);
-    }
-    return out;
-}
-
-// The abstraction's blocks as the words of their instruction records.
-std::vector<std::vector<uint32_t>> misc_pa_blocks() {
-    std::vector<std::vector<uint32_t>> out;
-    for (const PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) {
-        std::vector<uint32_t> words;
-        for (const PaInstruction* i = block->first; i != nullptr; i = i->next)
-            if (i->size != 0) words.push_back(i->encoding.word);
-        out.push_back(words);
     }
     return out;
 }
@@ -182,7 +165,7 @@ TEST(MiscEncoders, AbstractionBlocks) {
         AsmRun run = misc_assemble(std::string(misc_head) + "\tdiv\tw2,w4\n\t" + c.middle + "\n\tdiv\tw2,w4\n",
                                    c.family, {"-b"});
         ASSERT_EQ(run.status, 0) << run.errors;
-        EXPECT_EQ(misc_pa_blocks(), c.blocks);
+        EXPECT_EQ(recorded_block_words(), c.blocks);
     }
 }
 
