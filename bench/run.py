@@ -83,6 +83,8 @@ def main():
     parser.add_argument("--shapes", default="data,label,refs,insn")
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--timeout", type=float, default=120.0)
+    parser.add_argument("--listing", action="store_true",
+                        help="also time each source with -l -t -x and print the ratio to the plain run")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     if not os.path.exists(program):
@@ -93,6 +95,7 @@ def main():
     work = tempfile.mkdtemp(prefix="zpa-bench-")
     times = {}
     as_times = {}
+    listing_times = {}
     try:
         print("%-6s %9s %9s %9s %12s %12s %10s %7s %s" % (
             "shape", "lines", "seconds", "cpu s", "lines/s", "lines/cpu-s", "peak KiB", "B/line", "note"))
@@ -112,6 +115,12 @@ def main():
                     print("%-6s %9d %9.3f %9s %12.0f %12s %10d %7.0f %s" % (
                         shape, size, seconds, "%.2f" % cpu if cpu is not None else "-", size / seconds,
                         "%.0f" % (size / cpu) if cpu else "-", peak, peak * 1024.0 / size, note))
+                if args.listing:
+                    listing = os.path.join(work, "out.lst")
+                    l_seconds, _, l_status, l_cpu = best_of([program, "-h", "-l" + listing, "-t", "-x", source],
+                                                            work, repeat, args.timeout)
+                    if l_seconds is not None and l_status == 0:
+                        listing_times[(shape, size)] = (l_seconds, l_cpu)
                 if assembler and shape in DATA_SHAPES:
                     a_seconds, _, a_status, a_cpu = best_of([assembler, "-o", os.devnull, source], work, repeat,
                                                             args.timeout)
@@ -137,6 +146,13 @@ def main():
                     print("  %-6s %s %s" % (shape, ratio(a, b, 0), ratio(a, b, 1)))
                 else:
                     print("  %-6s    n/a" % shape)
+        if listing_times:
+            print("\ntime with -l -t -x / time without (target < 3): wall, cpu")
+            for shape in shapes:
+                for size in sizes:
+                    if (shape, size) in listing_times and (shape, size) in times:
+                        a, b = listing_times[(shape, size)], times[(shape, size)]
+                        print("  %-6s %9d  %7.3f s  ratio %s %s" % (shape, size, a[0], ratio(a, b, 0), ratio(a, b, 1)))
         if as_times:
             print("\nzorvel-pa time / as time: wall, cpu")
             for shape in shapes:
