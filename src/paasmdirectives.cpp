@@ -402,8 +402,11 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
         if (symbol->scope == SCOPE_EXTERNAL) symbol->scope = SCOPE_GLOBAL;
         symbol->flags = dir_flag_set(symbol->flags, SYM_DEFINED_PASS1);
     } else {
-        if ((symbol->flags & SYM_DEFINED_PASS2) != 0 && check_again)
-            error = dir_check_redefinition(symbol, value);
+        // A section's name counts as defined from pass 1 on, also before
+        // pass 2 selects the section again: pass 1 refused the equate, and
+        // so must pass 2, or the section would lose its name in pass 2 only.
+        bool defined = (symbol->flags & SYM_DEFINED_PASS2) != 0 || symbol->value_type == TYPE_SECTION;
+        if (defined && check_again) error = dir_check_redefinition(symbol, value);
         // Pass 2 replays symbol tokens without referencing them again, so
         // a use on an earlier line is judged by the lines pass 1 recorded.
         if (register_value &&
