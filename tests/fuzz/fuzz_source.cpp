@@ -3,9 +3,9 @@
 //   byte % 3 == 0   t.s -o               (procedural abstraction, rewritten source)
 //   byte % 3 == 1   t.s -s -b2 -o        (scheduling with delay slots)
 //   byte % 3 == 2   t.s -l -t -x -d -h   (listing pages and the HEX image)
-// and bit 7 of it adds -w (warnings). After each run the target checks
-// that no token file is left, that no output file exists after an error,
-// and that no internal error was reported.
+// bit 7 of it adds -w (warnings) and bit 6 -n1 (one nesting level). After
+// each run the target checks that no token file is left, that no output
+// file exists after an error, and that no internal error was reported.
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<std::string> words = {"zorvel-pa", fuzz::in_scratch("t.s")};
     if (warnings) words.push_back("-w");
+    if ((data[0] & 0x40) != 0) words.push_back("-n1");
     if (mode == 0) {
         words.push_back("-o");
     } else if (mode == 1) {
