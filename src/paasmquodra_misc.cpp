@@ -53,7 +53,7 @@ int cp_second_operand(TgtInstruction& ins) {
 
 int cp_operands(TgtInstruction& ins) {
     uint32_t& word = ins.words[0];
-    if (!misc_register_ahead()) {
+    if (tgt_register_ahead() == nullptr) {
         // CP f: f against WREG.
         uint32_t field = 0;
         if (int status = tgt_parse_file_register(field, &ins.relocation, 0)) return status;

@@ -9,6 +9,7 @@
 #include "paasmexpr.h"
 #include "paasmlex.h"
 #include "paasmquodra.h"
+#include "paasmquodra_operand.h"
 #include "paasmsym.h"
 
 // Register fields of the instruction word: the source register in bits 0
@@ -53,20 +54,4 @@ static inline int misc_parse_w_operand(TgtInstruction& ins, const RegisterEntry*
     return status;
 }
 
-// Whether the current token starts a register operand: a register name, or
-// a name equated to one. The forms that fall back to an address when the
-// operand is no register decide by this before parsing, so a register of
-// the wrong kind is reported as such rather than read again as an address.
-static inline bool misc_register_ahead() {
-    if (current_token.code == TOK_REGISTER) return true;
-    const Symbol* symbol = nullptr;
-    if (current_token.code == TOK_SYMBOL)
-        symbol = lex_token_symbol();
-    else if (current_token.code == TOK_NAME)
-        symbol = sym_lookup(SymbolKey{SYMKIND_ORDINARY, lex_token_text()});
-    return symbol != nullptr && symbol->value_class == CLASS_ABSOLUTE && symbol->value_type == TYPE_REGISTER;
-}
-
-// The current token starts an effective address: a register or '['.
-static inline bool misc_address_ahead() { return misc_register_ahead() || current_token.code == TOK_LBRACKET; }
 

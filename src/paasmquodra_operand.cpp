@@ -108,6 +108,20 @@ int parse_register_of_kind(const RegisterEntry*& entry, uint16_t kind) {
 
 }  // namespace
 
+const RegisterEntry* tgt_register_ahead() {
+    if (current_token.code == TOK_REGISTER) return lex_token_register();
+    const Symbol* symbol = nullptr;
+    if (current_token.code == TOK_SYMBOL)
+        symbol = lex_token_symbol();
+    else if (current_token.code == TOK_NAME)
+        symbol = sym_lookup(SymbolKey{SYMKIND_ORDINARY, lex_token_text()});
+    if (symbol != nullptr && symbol->value_class == CLASS_ABSOLUTE && symbol->value_type == TYPE_REGISTER)
+        return symbol->value.reg;
+    return nullptr;
+}
+
+bool tgt_address_ahead() { return tgt_register_ahead() != nullptr || current_token.code == TOK_LBRACKET; }
+
 uint32_t tgt_operator_modifier(int32_t last_operator) {
     if (last_operator < OP_BOOT || last_operator > OP_ENDOF_HI) return 0;
     return uint32_t{operator_modifiers[last_operator - OP_BOOT]} << 24;

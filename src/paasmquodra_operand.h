@@ -13,6 +13,16 @@ bool tgt_fitting_pass();
 // operator, already in bits 24 to 31; 0 for every other operator.
 uint32_t tgt_operator_modifier(int32_t last_operator);
 
+struct RegisterEntry;
+// The register the current token stands for, without consuming it: a
+// register token, or a name (symbol token or raw name) equated to a
+// register; none otherwise. The forms that fall back to an address when the
+// operand is no register decide by this before parsing, so a register of
+// the wrong kind is reported as such rather than read again as an address.
+const RegisterEntry* tgt_register_ahead();
+// Whether the current token starts an effective address: a register or '['.
+bool tgt_address_ahead();
+
 struct ExprValue;
 // The check of an absolute value for a field of `width` bits: an integer
 // must be a signed or an unsigned number of that width (else 21), a

@@ -8,6 +8,7 @@
 #include "paasmomf.h"
 #include "paasmpa.h"
 #include "paasmquodra.h"
+#include "paasmquodra_operand.h"
 #include "paasmsym.h"
 
 namespace {
@@ -40,19 +41,6 @@ constexpr int SLOT_ACCUMULATOR_FORM = 1;  // CLR A or B
 constexpr int SLOT_NEGATE_ACCUMULATOR = 2;  // NEG A or B
 constexpr int SLOT_LITERAL_WIDTH = 0;     // class 4: the literal's width in bits
 
-// The register the current token stands for, without consuming it: a
-// register token, or a name equated to a register.
-const RegisterEntry* register_ahead() {
-    if (current_token.code == TOK_REGISTER) return lex_token_register();
-    if (current_token.code == TOK_SYMBOL) {
-        const Symbol* symbol = lex_token_symbol();
-        if (symbol != nullptr && symbol->value_class == CLASS_ABSOLUTE && symbol->value_type == TYPE_REGISTER)
-            return symbol->value.reg;
-    }
-    return nullptr;
-}
-
-bool address_ahead() { return register_ahead() != nullptr || current_token.code == TOK_LBRACKET; }
 
 int parse_source(TgtInstruction& ins) {
     return tgt_parse_effective_address(ins.words[0], ins.arch, ins.hazard, SOURCE_POSITION, ins.ends_block,
@@ -142,7 +130,7 @@ int parse_unary_accumulator(TgtInstruction& ins) {
 }
 
 int unary_operands(TgtInstruction& ins) {
-    if (const RegisterEntry* reg = register_ahead()) {
+    if (const RegisterEntry* reg = tgt_register_ahead()) {
         if (reg->register_kind == REG_W) return parse_source_and_destination(ins);
         if (reg->register_kind == REG_ACCUMULATOR) return parse_unary_accumulator(ins);
         return ERR_SYNTAX;  // WREG or a page register
@@ -155,7 +143,7 @@ int unary_operands(TgtInstruction& ins) {
 
 // CP0 Ws in any addressing mode, or CP0 f.
 int cp0_operands(TgtInstruction& ins) {
-    if (!address_ahead()) {
+    if (!tgt_address_ahead()) {
         ins.arch.uses |= RES_DATA_MEMORY;
         return parse_file_form(ins, 0);
     }
@@ -169,7 +157,7 @@ int cp0_operands(TgtInstruction& ins) {
 }
 
 int clr_setm_operands(TgtInstruction& ins) {
-    if (const RegisterEntry* reg = register_ahead()) return parse_clear_register(ins, reg);
+    if (const RegisterEntry* reg = tgt_register_ahead()) return parse_clear_register(ins, reg);
     if (current_token.code != TOK_LBRACKET) {
         ins.arch.defs |= RES_DATA_MEMORY;
         return parse_file_form(ins, RESULT_TO_FILE);

@@ -21,7 +21,7 @@ constexpr uint32_t SHADOW_REGISTERS = MISC_W0 | MISC_W1 | MISC_W2 | MISC_W3 | RE
 // address, which sits in bits 1 to 15 of the row's base word.
 int stack_move_operand(TgtInstruction& ins, bool push) {
     uint32_t& word = ins.words[0];
-    if (misc_address_ahead()) {
+    if (tgt_address_ahead()) {
         word = push ? PUSH_MOVE_WORD : POP_MOVE_WORD;
         int status = push ? tgt_parse_indexed_address(word, ins.arch, ins.hazard, 0, 15, ins.ends_block, ROLE_SOURCE)
                           : tgt_parse_indexed_address(word, ins.arch, ins.hazard, 7, 15, ins.ends_block,
