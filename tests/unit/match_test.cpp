@@ -84,26 +84,16 @@ int index_of(const MnemonicEntry* entry) {
 class Match : public testing::Test {
 protected:
     void SetUp() override {
-        intern_init();
-        sym_init();
-        omf_init();
+        ASSERT_TRUE(test_support::start_scanner_run());
         // The sections register the real target; these tests install their
         // own tables where they need any.
         test_support::clear_target();
-        main_source.name = "prog.s";
-        main_source.line = 12;
-        pass_number = 1;
-        report_flags = 0;
-        lex_reset();
-        token_file = std::tmpfile();
-        ASSERT_NE(token_file, nullptr);
         family = 2;
         suffix_row = nullptr;
         suffix_text.clear();
     }
     void TearDown() override {
-        if (token_file != nullptr) std::fclose(token_file);
-        token_file = nullptr;
+        test_support::end_scanner_run();
         test_support::clear_target();
     }
 

@@ -51,19 +51,10 @@ std::string warning_at(int number, const std::string& text) {
 class Operand : public testing::Test {
 protected:
     void SetUp() override {
-        intern_init();
-        sym_init();
-        omf_init();
-        main_source.name = "prog.s";
-        main_source.line = 12;
-        pass_number = 1;
-        report_flags = 0;
+        ASSERT_TRUE(test_support::start_scanner_run());
         error_count = 0;
         warning_count = 0;
         pending_suffix = 0;
-        lex_reset();
-        token_file = std::tmpfile();
-        ASSERT_NE(token_file, nullptr);
 
         // The program section being assembled, a second program section
         // and a data section, each with its name symbol.
@@ -74,8 +65,7 @@ protected:
         current_section = &here;
     }
     void TearDown() override {
-        if (token_file != nullptr) std::fclose(token_file);
-        token_file = nullptr;
+        test_support::end_scanner_run();
         current_section = nullptr;
         pending_suffix = 0;
     }

@@ -34,20 +34,10 @@ constexpr uint32_t ACC_B_BIT = 0x8000;  // bit 15: the accumulator B
 class Prefetch : public testing::Test {
 protected:
     void SetUp() override {
-        intern_init();
-        sym_init();
-        omf_init();
-        main_source.name = "prog.s";
-        main_source.line = 12;
-        pass_number = 1;
-        report_flags = 0;
-        lex_reset();
-        token_file = std::tmpfile();
-        ASSERT_NE(token_file, nullptr);
+        ASSERT_TRUE(test_support::start_scanner_run());
     }
     void TearDown() override {
-        if (token_file != nullptr) std::fclose(token_file);
-        token_file = nullptr;
+        test_support::end_scanner_run();
         test_support::clear_target();
     }
     // A fresh run for the next case of a table.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -48,6 +49,27 @@ inline void put_operand_line(const char* operand) {
     field_state = FIELD_OPERAND;
     scan_flags = 0;
     pass_number = 1;
+}
+
+// A fresh run in pass 1 on line 12 of prog.s with an open token file, for
+// tests that feed operand text to the scanner; false when no token file
+// could be made.
+inline bool start_scanner_run() {
+    intern_init();
+    sym_init();
+    omf_init();
+    main_source.name = "prog.s";
+    main_source.line = 12;
+    pass_number = 1;
+    report_flags = 0;
+    lex_reset();
+    token_file = std::tmpfile();
+    return token_file != nullptr;
+}
+
+inline void end_scanner_run() {
+    if (token_file != nullptr) std::fclose(token_file);
+    token_file = nullptr;
 }
 
 // Removes a test's own target tables and hooks again.
