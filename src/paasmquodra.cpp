@@ -75,7 +75,6 @@ TgtEncoder encoder_of(const MnemonicEntry* row) {
 
 }  // namespace
 
-void tgt_no_encoder(const MnemonicEntry*) { diag_fatal(1, tgt_source_name, tgt_dispatch_line); }
 
 void tgt_begin_instruction(TgtInstruction& ins, const MnemonicEntry* row) {
     ins = TgtInstruction{};

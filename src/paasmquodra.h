@@ -334,6 +334,3 @@ int tgt_encode_sftac(const MnemonicEntry* row);                // 32
 int tgt_encode_lac(const MnemonicEntry* row);                  // 33
 int tgt_encode_sac(const MnemonicEntry* row);                  // 34
 
-// Stands in for an encoder class that is not built yet: the internal
-// fatal error of a class without an encoder.
-[[noreturn]] void tgt_no_encoder(const MnemonicEntry* row);
