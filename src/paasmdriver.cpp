@@ -132,7 +132,9 @@ void asm_begin_pass() {
     pa_begin_pass();
     sched_begin_pass();
     dir_begin_pass();
-    if (pass_number == 2 && line_total != 0)
+    // The copies of the lines serve only the writers' passes, which run
+    // only with an output file: without one nothing would read them.
+    if (pass_number == 2 && line_total != 0 && (option_flags & OPT_OUTPUT) != 0)
         saved_lines = static_cast<char**>(
             pool_zalloc(static_cast<size_t>(line_total) * sizeof(char*), POOL_PASS));
 }

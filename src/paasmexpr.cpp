@@ -17,7 +17,7 @@ uint8_t address_space_mask = MEMORY_ANY;
 
 namespace {
 
-int expr_parse_logical(ExprValue& value);
+int expr_parse_logical(ExprValue& value, bool have_left = false);
 
 // A value record as every primary starts it.
 void expr_clear(ExprValue& value) { value = ExprValue{}; }
@@ -186,8 +186,11 @@ int expr_parse_unary(ExprValue& value) {
     return expr_apply_unary(op, value);
 }
 
-int expr_parse_power(ExprValue& value) {
-    int status = expr_parse_unary(value);
+// Every level takes `have_left` when its first operand has already been
+// parsed into `value` (as a lone unary operand, by expr_evaluate): the
+// levels then only go on with the operators that follow it.
+int expr_parse_power(ExprValue& value, bool have_left = false) {
+    int status = have_left ? 0 : expr_parse_unary(value);
     while (status == 0 && current_token.code == TOK_POWER) {
         lex_next_token();
         ExprValue right;
@@ -208,8 +211,8 @@ int32_t expr_multiplicative_operator(int32_t token) {
     }
 }
 
-int expr_parse_multiplicative(ExprValue& value) {
-    int status = expr_parse_power(value);
+int expr_parse_multiplicative(ExprValue& value, bool have_left = false) {
+    int status = expr_parse_power(value, have_left);
     int32_t op;
     while (status == 0 && (op = expr_multiplicative_operator(current_token.code)) != OP_NONE) {
         lex_next_token();
@@ -228,8 +231,8 @@ int32_t expr_additive_operator(int32_t token) {
     }
 }
 
-int expr_parse_additive(ExprValue& value) {
-    int status = expr_parse_multiplicative(value);
+int expr_parse_additive(ExprValue& value, bool have_left = false) {
+    int status = expr_parse_multiplicative(value, have_left);
     int32_t op;
     while (status == 0 && (op = expr_additive_operator(current_token.code)) != OP_NONE) {
         lex_next_token();
@@ -249,8 +252,8 @@ int32_t expr_bitwise_operator(int32_t token) {
     }
 }
 
-int expr_parse_bitwise(ExprValue& value) {
-    int status = expr_parse_additive(value);
+int expr_parse_bitwise(ExprValue& value, bool have_left = false) {
+    int status = expr_parse_additive(value, have_left);
     int32_t op;
     while (status == 0 && (op = expr_bitwise_operator(current_token.code)) != OP_NONE) {
         lex_next_token();
@@ -274,8 +277,8 @@ int32_t expr_relational_operator(int32_t token) {
     }
 }
 
-int expr_parse_relational(ExprValue& value) {
-    int status = expr_parse_bitwise(value);
+int expr_parse_relational(ExprValue& value, bool have_left = false) {
+    int status = expr_parse_bitwise(value, have_left);
     int32_t op;
     while (status == 0 && (op = expr_relational_operator(current_token.code)) != OP_NONE) {
         lex_next_token();
@@ -298,8 +301,8 @@ int32_t expr_logical_operator(int32_t token) {
 // Both operands of the logical operators are always evaluated: there is
 // no short circuit, so every message and side effect of the right operand
 // happens whatever the left one is.
-int expr_parse_logical(ExprValue& value) {
-    int status = expr_parse_relational(value);
+int expr_parse_logical(ExprValue& value, bool have_left) {
+    int status = expr_parse_relational(value, have_left);
     int32_t op;
     while (status == 0 && (op = expr_logical_operator(current_token.code)) != OP_NONE) {
         lex_next_token();
@@ -310,12 +313,24 @@ int expr_parse_logical(ExprValue& value) {
     return status;
 }
 
+// True when the token is a binary operator of any level.
+bool expr_binary_operator_follows(int32_t token) {
+    return token == TOK_POWER || expr_multiplicative_operator(token) != OP_NONE ||
+           expr_additive_operator(token) != OP_NONE || expr_bitwise_operator(token) != OP_NONE ||
+           expr_relational_operator(token) != OP_NONE || expr_logical_operator(token) != OP_NONE;
+}
+
 }  // namespace
 
+// Most operands are one number or one name: the first operand is parsed
+// on its own, and the levels of the binary operators are entered only when
+// one follows it. This evaluates exactly as the descent through every
+// level would, which parses that operand first all the same.
 int expr_evaluate(ExprValue& value) {
     expression_paren_count = 0;
     expr_clear(value);
-    int status = expr_parse_logical(value);
+    int status = expr_parse_unary(value);
+    if (status == 0 && expr_binary_operator_follows(current_token.code)) status = expr_parse_logical(value, true);
     if (status == 0) return 0;
     diag_error(status);
     return -1;

@@ -18,6 +18,9 @@ constexpr int INTERN_BUCKETS = 1024;
 extern uint32_t intern_byte_table[256];
 
 void intern_init();
+// Counts the calls of intern_init: indices of one generation mean nothing
+// in another.
+uint32_t intern_generation();
 // The weighted byte hash of a text (2h + weight of each byte).
 uint32_t intern_hash(const char* text, uint32_t length);
 const char* intern_bytes(const char* text, uint32_t length);

@@ -83,6 +83,7 @@ void lex_give_token_buffer() {
 // rewound the source).
 void lex_begin_pass_streams() {
     lex_give_token_buffer();
+    lex_clear_word_caches();
     source_next = source_end = 0;
     source_at_end = source_failed = false;
     if (pass_number <= 1) {
@@ -154,7 +155,8 @@ bool lex_read_source_line() {
 void lex_save_line() {
     // A source that grew since pass 1 has no place in the saved-line
     // table and no tokens in the token file.
-    if (saved_lines == nullptr || lines_read >= line_total) diag_fatal(6);
+    if (lines_read >= line_total) diag_fatal(6);
+    if (saved_lines == nullptr) return;  // no writer's pass follows
     size_t length = line_length;
     char* copy = static_cast<char*>(pool_alloc(length + 1, POOL_PASS));
     std::memcpy(copy, line_buffer, length + 1);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "paasmdiag.h"
 #include "paasmdirectives.h"
@@ -153,9 +154,13 @@ void text_append(unsigned char c) {
     token_text[token_length] = '\0';
 }
 
+// As text_append for each character in turn: what does not fit is dropped.
 void text_assign(const char* begin, const char* end) {
-    text_clear();
-    for (const char* p = begin; p < end; ++p) text_append(static_cast<unsigned char>(*p));
+    size_t length = static_cast<size_t>(end - begin);
+    if (length > static_cast<size_t>(TOKEN_TEXT_MAX)) length = static_cast<size_t>(TOKEN_TEXT_MAX);
+    if (length != 0) std::memcpy(token_text, begin, length);
+    token_text[length] = '\0';
+    token_length = length;
 }
 
 bool is_word_char(unsigned char c) {
@@ -442,14 +447,22 @@ int32_t lex_scan_number(char first_digit) {
     }
 
     // The digits first: a digit that the radix does not allow ends the
-    // token just after it.
-    const char* digits = p;
+    // token just after it. The value is gathered on the way; an overflow
+    // counts only once the digits are known to make an integer.
+    const uint32_t limit = radix == 16 ? 0x0FFFFFFFu : radix == 8 ? 0x1FFFFFFFu : radix == 2 ? 0x7FFFFFFFu : 0;
+    uint32_t value = 0;
+    bool overflow = false;
     for (int digit; (digit = hex_digit_value(static_cast<unsigned char>(*p))) >= 0; ++p) {
-        if (static_cast<uint32_t>(digit) >= radix) {
+        uint32_t d = static_cast<uint32_t>(digit);
+        if (d >= radix) {
             scan_pointer = p + 1;
             text_assign(start, scan_pointer);
             return error_token(16);
         }
+        // Every radix holds exactly 0 to 0xFFFFFFFF.
+        bool room = radix == 10 ? value <= (4294967295u - d) / 10u : value <= limit;
+        if (!room) overflow = true;
+        if (!overflow) value = value * radix + d;
     }
 
     if (radix == 10 && *p == '.') {
@@ -467,23 +480,10 @@ int32_t lex_scan_number(char first_digit) {
         return convert_float(start, end);
     }
 
-    // An integer: every radix holds exactly 0 to 0xFFFFFFFF. An overflow is
-    // one error token for the whole number.
+    // An integer; an overflow is one error token for the whole number.
     scan_pointer = p;
     text_assign(start, p);
-    uint32_t value = 0;
-    for (const char* q = digits; q < p; ++q) {
-        uint32_t d = static_cast<uint32_t>(hex_digit_value(static_cast<unsigned char>(*q)));
-        bool room;
-        switch (radix) {
-            case 16: room = value <= 0x0FFFFFFFu; break;
-            case 8: room = value <= 0x1FFFFFFFu; break;
-            case 2: room = value < 0x80000000u; break;
-            default: room = value <= (4294967295u - d) / 10u; break;
-        }
-        if (!room) return error_token(51);
-        value = value * radix + d;
-    }
+    if (overflow) return error_token(51);
 
     current_token.value = {};
     current_token.value.ref = value;
@@ -586,21 +586,102 @@ int32_t lex_scan_char_constant() {
 
 // ---- Word lookups ------------------------------------------------------------------
 
+namespace {
+
+// What the words of the mnemonic field were found to be, by their text: a
+// source repeats a few dozen mnemonics and directives over and over. A
+// direct-mapped cache; a word that shares a slot replaces the one there.
+// The tables and the selected device stay the same for a run, so the
+// answers hold until the cache is emptied when a pass starts.
+struct MnemonicCacheSlot {
+    char text[MNEMONIC_CACHE_TEXT];
+    uint8_t length;      // 0: the slot is empty
+    int32_t code;        // TOK_MNEMONIC or TOK_DIRECTIVE
+    decltype(Token::value) value;  // the token's value, suffix included
+};
+MnemonicCacheSlot mnemonic_cache[MNEMONIC_CACHE_SLOTS];
+
+MnemonicCacheSlot& mnemonic_cache_slot(const char* text, size_t length) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < length; ++i) h = (h ^ static_cast<unsigned char>(text[i])) * 16777619u;
+    return mnemonic_cache[(h ^ (h >> 16)) & (MNEMONIC_CACHE_SLOTS - 1)];
+}
+
+// What the operand words were found to be, by their interned index: a
+// register, a condition, a keyword operator, or none of them (code 0 with
+// `known` set).
+struct OperandWordClass {
+    int32_t code;
+    uint32_t ref;
+    bool known;
+};
+std::vector<OperandWordClass> operand_word_classes;
+
+// What the answers of both caches depend on besides the words: the tables,
+// the hooks, the selected device and the interned indices. A cache made
+// under other ones is emptied before it is used.
+struct WordCacheStamp {
+    const MnemonicEntry* mnemonics;
+    int mnemonic_count;
+    const RegisterEntry* registers;
+    int register_count;
+    const ConditionEntry* conditions;
+    int condition_count;
+    TargetSuffixHook suffix_hook;
+    TargetAvailableHook available_hook;
+    uint32_t family;
+    uint32_t interning;
+    bool operator==(const WordCacheStamp&) const = default;
+};
+WordCacheStamp word_cache_stamp{};
+
+void lex_check_word_caches() {
+    WordCacheStamp now{target_mnemonics,   target_mnemonic_count, target_registers,      target_register_count,
+                       target_conditions,  target_condition_count, target_suffix_hook,   target_available_hook,
+                       device_family_flags, intern_generation()};
+    if (now == word_cache_stamp) return;
+    lex_clear_word_caches();
+    word_cache_stamp = now;
+}
+
+}  // namespace
+
+void lex_clear_word_caches() {
+    for (MnemonicCacheSlot& slot : mnemonic_cache) slot.length = 0;
+    operand_word_classes.clear();
+}
+
 int32_t lex_classify_mnemonic() {
     field_state = FIELD_OPERAND;
+    lex_check_word_caches();
+    const bool cacheable = token_length != 0 && token_length < MNEMONIC_CACHE_TEXT;
+    MnemonicCacheSlot* slot = cacheable ? &mnemonic_cache_slot(token_text, token_length) : nullptr;
+    if (slot != nullptr && slot->length == token_length &&
+        std::memcmp(slot->text, token_text, token_length) == 0) {
+        current_token.value = slot->value;
+        return slot->code;
+    }
     current_token.value = {};
+    int32_t code;
     // The lookup may set the suffix in value bytes 4 and 5; the row goes
     // into bytes 0 to 3.
     if (const MnemonicEntry* row = match_find_mnemonic(token_text)) {
         current_token.value.ref = static_cast<uint32_t>(row - target_mnemonics);
-        return TOK_MNEMONIC;
-    }
-    if (const DirectiveEntry* entry = dir_find(token_text)) {
+        code = TOK_MNEMONIC;
+    } else if (const DirectiveEntry* entry = dir_find(token_text)) {
         current_token.value = {};
         current_token.value.ref = static_cast<uint32_t>(dir_index_of(entry));
-        return TOK_DIRECTIVE;
+        code = TOK_DIRECTIVE;
+    } else {
+        return error_token(13);
     }
-    return error_token(13);
+    if (slot != nullptr) {
+        std::memcpy(slot->text, token_text, token_length);
+        slot->length = static_cast<uint8_t>(token_length);
+        slot->code = code;
+        slot->value = current_token.value;
+    }
+    return code;
 }
 
 int32_t lex_classify_register(const char* word) {
@@ -620,11 +701,30 @@ int32_t lex_classify_register(const char* word) {
 int32_t lex_classify_operand_word(int32_t label_code) {
     uint32_t index = intern_index_of(token_text, static_cast<uint32_t>(token_length));
     const char* name = intern_text_at(index);
-    if (int32_t code = lex_classify_register(name); code != 0) return code;
-    int32_t keyword = lex_find_keyword_operator(name, keyword_operator_table, 20);
+    lex_check_word_caches();
+    if (index >= operand_word_classes.size()) {
+        size_t size = operand_word_classes.size() < 1024 ? 1024 : operand_word_classes.size();
+        while (size <= index) size *= 2;
+        operand_word_classes.resize(size, OperandWordClass{0, 0, false});
+    }
+    OperandWordClass& known = operand_word_classes[index];
+    if (!known.known) {
+        // The register and condition tables first, then the keyword operators.
+        known.code = lex_classify_register(name);
+        known.ref = known.code != 0 ? current_token.value.ref : 0;
+        if (known.code == 0) {
+            int32_t keyword = lex_find_keyword_operator(name, keyword_operator_table, 20);
+            if (keyword != TOK_ERROR) known.code = keyword;
+        }
+        known.known = true;
+    }
     current_token.value = {};
+    if (known.code == TOK_REGISTER || known.code == TOK_CONDITION) {
+        current_token.value.ref = known.ref;
+        return known.code;
+    }
     current_token.value.ref = index;
-    if (keyword != TOK_ERROR) return keyword;
+    if (known.code != 0) return known.code;
     if ((scan_flags & SCAN_RAW_NAMES) != 0)
         return label_code == TOK_LOCAL_LABEL ? TOK_LOCAL_NAME : TOK_NAME;
     return lex_make_symbol_token(label_code, name);

@@ -89,6 +89,7 @@ protected:
         set_target(false);
         pass_number = 0;
         report_flags = 0;
+        option_flags = OPT_OUTPUT;  // an output file: the writers' passes follow
         error_count = 0;
         line_total = 0;
         lines_read = 0;
@@ -105,6 +106,7 @@ protected:
         main_source.file = nullptr;
         if (token_file != nullptr) std::fclose(token_file);
         token_file = nullptr;
+        option_flags = 0;
         set_target(false);
         std::remove(source_path_.c_str());
         std::remove(token_path_.c_str());
@@ -128,6 +130,16 @@ protected:
         ASSERT_NE(token_file, nullptr);
         asm_begin_pass();
         ASSERT_EQ(pass_number, 2);
+    }
+
+    // Every line of the source in pass 1, then in pass 2.
+    void read_both_passes(const std::string& source) {
+        begin_pass1(source);
+        do take_line();
+        while (!end_of_source);
+        begin_pass2();
+        do take_line();
+        while (!end_of_source);
     }
 
     std::vector<uint8_t> token_bytes() {
@@ -265,12 +277,7 @@ TEST_F(Lex, ScratchPoolIsReleasedForEveryLine) {
 }
 
 TEST_F(Lex, SavedLinesOutOfRange) {
-    begin_pass1("one\ntwo\n");
-    do take_line();
-    while (!end_of_source);
-    begin_pass2();
-    do take_line();
-    while (!end_of_source);
+    read_both_passes("one\ntwo\n");
     EXPECT_TRUE(lex_fetch_saved_line(1));
     EXPECT_STREQ(line_buffer, "two\n");
     EXPECT_TRUE(lex_fetch_saved_line(0));
@@ -278,6 +285,17 @@ TEST_F(Lex, SavedLinesOutOfRange) {
     EXPECT_FALSE(lex_fetch_saved_line(2));
     EXPECT_FALSE(lex_fetch_saved_line(-1));
     EXPECT_STREQ(line_buffer, "one\n");
+}
+
+// Only the writers' passes read the saved lines, and they run only with an
+// output file: without one pass 2 keeps no copies, and a source that grew
+// since pass 1 is refused all the same.
+TEST_F(Lex, NoSavedLinesWithoutAnOutputFile) {
+    option_flags = 0;
+    read_both_passes("one\ntwo\n");
+    EXPECT_EQ(saved_lines, nullptr);
+    EXPECT_FALSE(lex_fetch_saved_line(0));
+    EXPECT_EQ(lines_read, 2);
 }
 
 // ---- The records of pass 1 -------------------------------------------------------
@@ -316,6 +334,39 @@ TEST_F(Lex, RecordSizesAndLayout) {
     std::vector<uint8_t> end = record(78, 6);
     EXPECT_EQ(std::vector<uint8_t>(end.begin(), end.begin() + 4),
               (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// A word seen again is the same token as the first time, suffix included,
+// and becomes something else as soon as the tables or the device say so.
+TEST_F(Lex, RepeatedWordsFollowTheTables) {
+    set_target(true);
+    begin_pass1("\tmov.w w1\n\tmov.b w1\n\tmov.w w1\n\tmov.w w1\n\tmov.w w1\n\tmov.w w1\n");
+    auto mnemonic_and_operand = [&](uint16_t suffix, int32_t operand) {
+        std::vector<Token> tokens = take_line();
+        ASSERT_EQ(tokens.size(), 3u);
+        EXPECT_EQ(tokens[0].code, TOK_MNEMONIC);
+        EXPECT_EQ(tokens[0].value.ref & 0xFFFF, 1u);  // MOV
+        EXPECT_EQ(tokens[0].value.bytes[4] | tokens[0].value.bytes[5] << 8, suffix);
+        EXPECT_EQ(tokens[1].code, operand);
+        if (operand == TOK_REGISTER) {
+            EXPECT_EQ(tokens[1].value.ref, 1u);  // W1
+        }
+    };
+    mnemonic_and_operand(0x0102, TOK_REGISTER);
+    mnemonic_and_operand(1, TOK_REGISTER);
+    mnemonic_and_operand(0x0102, TOK_REGISTER);
+
+    // W1 leaves the register table: the word is a name from now on.
+    target_register_count = 1;
+    mnemonic_and_operand(0x0102, TOK_SYMBOL);
+    target_register_count = 2;
+    mnemonic_and_operand(0x0102, TOK_REGISTER);
+
+    // No instruction is available on the device any more.
+    target_available_hook = [](int) { return 0; };
+    std::vector<Token> tokens = take_line(1);
+    ASSERT_EQ(tokens.size(), 1u);
+    EXPECT_EQ(tokens[0].code, TOK_ERROR);
 }
 
 TEST_F(Lex, EndRecordIsWrittenOnce) {
