@@ -153,7 +153,7 @@ int asm_run(int argc, char** argv) {
     sym_init();
 
     if (!asm_make_temp_name(token_file_name) ||
-        (token_file = std::fopen(token_file_name.c_str(), "wb")) == nullptr)
+        (token_file = platform_open_fresh_for_writing(token_file_name)) == nullptr)
         diag_fatal(3, token_file_name.c_str());
 
     asm_begin_pass();  // pass 1

@@ -2,6 +2,7 @@
 // request, in pass 1. A word means different things by the field of the
 // statement it stands in (label, mnemonic, operands), so the scanner keeps
 // the field state of the line.
+#include <array>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -223,15 +224,22 @@ int32_t classify_word(int32_t label_code, bool blank_followed) {
     return lex_classify_operand_word(label_code);
 }
 
-// A word that begins with a name character or '.'.
+// Name characters, digits, '.' and '#', by byte value.
+const std::array<bool, 256> word_char_table = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = is_word_char(static_cast<unsigned char>(c));
+    return table;
+}();
+
+// A word that begins with a name character or '.'. Its characters are
+// taken in one step (the first one was read already).
 int32_t scan_word(unsigned char first) {
-    text_clear();
-    text_append(first);
-    unsigned char last = first;
-    while (is_word_char(scan_peek())) {
-        last = scan_read();
-        text_append(last);
-    }
+    const char* begin = scan_pointer - 1;
+    const char* end = scan_pointer;
+    while (word_char_table[static_cast<unsigned char>(*end)]) ++end;
+    scan_pointer = end;
+    text_assign(begin, end);
+    unsigned char last = end - begin > 1 ? static_cast<unsigned char>(end[-1]) : first;
     bool blank_followed = scan_skip_spaces();
     if (token_length == 1 && first == '.') {
         field_state = FIELD_OPERAND;

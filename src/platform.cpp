@@ -1,6 +1,7 @@
 // Host services on a POSIX system.
 #include "platform.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,14 @@ FILE* platform_open_for_reading(const std::string& path, const char* mode) {
         std::fclose(file);
         return nullptr;
     }
+    return file;
+}
+
+FILE* platform_open_fresh_for_writing(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) close(fd);
     return file;
 }
 

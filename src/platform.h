@@ -31,6 +31,13 @@ bool platform_file_size(const std::string& path, uint64_t& size);
 // cannot be read as a file (some systems open it all the same).
 FILE* platform_open_for_reading(const std::string& path, const char* mode);
 
+// Opens the fresh, empty file that platform_create_temp_file made, for
+// writing from its start, like fopen with "wb" but without truncating it:
+// some file systems take a truncation to empty as a file being replaced
+// and write all of its data out to the disk when it is closed, which a
+// temporary file that is deleted soon after does not need.
+FILE* platform_open_fresh_for_writing(const std::string& path);
+
 // True when the two paths name the same existing file (or are equal texts).
 bool platform_same_file(const std::string& a, const std::string& b);
 

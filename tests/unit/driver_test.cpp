@@ -92,6 +92,22 @@ TEST(Driver, TemporaryFileIsFreshInTemp) {
     rmdir(dir.c_str());
 }
 
+// The token file is written from its start into the file that was just
+// made for it; a path with no file behind it cannot be opened so.
+TEST(Driver, FreshTemporaryFileIsOpenedForWriting) {
+    std::string path;
+    ASSERT_TRUE(platform_create_temp_file("/tmp", path));
+    FILE* file = platform_open_fresh_for_writing(path);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(platform_write_all(file, "tokens", 6));
+    std::fclose(file);
+    uint64_t size = 0;
+    EXPECT_TRUE(platform_file_size(path, size));
+    EXPECT_EQ(size, 6u);
+    std::remove(path.c_str());
+    EXPECT_EQ(platform_open_fresh_for_writing(path), nullptr);
+}
+
 TEST(Driver, TemporaryFileInMissingDirectoryNamesThePathTried) {
     std::string path;
     EXPECT_FALSE(platform_create_temp_file("/nonexistent-zpa-dir", path));
