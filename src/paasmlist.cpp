@@ -55,42 +55,42 @@ void lst_count_line() {
     ++listing_page_lines;
 }
 
-// One field of up to `per_line` elements from `first`, 20 characters wide.
-std::string lst_element_field(uint32_t first) {
-    char text[16];
-    std::string field;
+// One field of up to `per_line` elements from `first`, 20 characters wide,
+// appended to `line`.
+void lst_element_field(std::string& line, uint32_t first) {
     uint32_t count = listing_object_count > 0 ? static_cast<uint32_t>(listing_object_count) : 0;
     switch (listing_element_size) {
     case 4:
         for (uint32_t i = first; i < first + 2; ++i) {
             if (i < count) {
-                std::snprintf(text, sizeof text, "%08lX ", static_cast<unsigned long>(listing_object_data[i]));
-                field += text;
+                lst_append_hex(line, listing_object_data[i], 8);
+                line += ' ';
             } else {
-                field += "         ";
+                line.append(9, ' ');
             }
         }
-        field += "  ";
+        line += "  ";
         break;
     case 2:
         for (uint32_t i = first; i < first + 4; ++i) {
             if (i < count) {
-                std::snprintf(text, sizeof text, "%04X ", static_cast<unsigned>(listing_object_data[i] & 0xFFFFu));
-                field += text;
+                lst_append_hex(line, listing_object_data[i] & 0xFFFFu, 4);
+                line += ' ';
             } else {
-                field += "     ";
+                line.append(5, ' ');
             }
         }
         break;
-    default:
+    default: {
+        size_t start = line.size();
         for (uint32_t i = first; i < first + 6 && i < count; ++i) {
-            std::snprintf(text, sizeof text, "%02X ", static_cast<unsigned>(listing_object_data[i] & 0xFFu));
-            field += text;
+            lst_append_hex(line, listing_object_data[i] & 0xFFu, 2);
+            line += ' ';
         }
-        field.resize(20, ' ');
+        line.resize(start + 20, ' ');
         break;
     }
-    return field;
+    }
 }
 
 uint32_t lst_elements_per_line() {
@@ -169,41 +169,86 @@ void lst_printf(const char* format, ...) {
     lst_check_write();
 }
 
+void lst_append_hex(std::string& line, uint32_t value, int digits) {
+    static const char hex_digits[] = "0123456789ABCDEF";
+    char text[8];
+    int places = digits < 1 ? 1 : digits > 8 ? 8 : digits;
+    // The places asked for, and more when the value needs them.
+    while (places < 8 && (value >> (4 * places)) != 0) ++places;
+    for (int i = places - 1; i >= 0; --i) {
+        text[i] = hex_digits[value & 0xF];
+        value >>= 4;
+    }
+    line.append(text, static_cast<size_t>(places));
+}
+
+void lst_append_number(std::string& line, long value, int width) {
+    char text[24];
+    int length = 0;
+    unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+        text[sizeof text - 1 - length++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) text[sizeof text - 1 - length++] = '-';
+    if (length < width) line.append(static_cast<size_t>(width - length), ' ');
+    line.append(text + sizeof text - length, static_cast<size_t>(length));
+}
+
+void lst_append_padded(std::string& line, const char* text, size_t width) {
+    size_t length = text != nullptr ? strnlen(text, width) : 0;
+    line.append(text != nullptr ? text : "", length);
+    line.append(width - length, ' ');
+}
+
+void lst_put_line(const std::string& line) {
+    if (listing_file == nullptr) return;
+    lst_count_line();
+    std::fwrite(line.data(), 1, line.size(), listing_file);
+    lst_check_write();
+}
+
 void lst_print_statement() {
     if (listing_file == nullptr) return;
     lst_count_line();
-    char text[64];
-    std::string line;
+    // One buffer for every line, so that a statement costs no allocation.
+    static std::string line;
+    line.clear();
     if (!listing_has_object) {
         line.assign(29, ' ');
     } else if (listing_object_count < 0) {
-        std::snprintf(text, sizeof text, "                   %8.8s  ", listing_value_text);
-        line = text;
+        // The value text right-aligned in 8 places, cut to 8.
+        size_t length = strnlen(listing_value_text, 8);
+        line.assign(19 + 8 - length, ' ');
+        line.append(listing_value_text, length);
+        line += "  ";
     } else {
-        std::snprintf(text, sizeof text, "%08lX ", static_cast<unsigned long>(listing_object_address));
-        line = text;
-        line += lst_element_field(0);
+        lst_append_hex(line, listing_object_address, 8);
+        line += ' ';
+        lst_element_field(line, 0);
     }
     line.append(main_source.marks, 4);
-    std::snprintf(text, sizeof text, " %5d ", static_cast<int>(main_source.line));
-    line += text;
+    line += ' ';
+    lst_append_number(line, main_source.line, 5);
+    line += ' ';
     line += line_buffer;
     if (line.back() != '\n') line += '\n';
-    std::fputs(line.c_str(), listing_file);
+    std::fwrite(line.data(), 1, line.size(), listing_file);
 
     if (listing_has_object && listing_object_count > 0) {
         uint32_t per_line = lst_elements_per_line();
         for (uint32_t first = per_line; first < static_cast<uint32_t>(listing_object_count); first += per_line) {
             lst_count_line();
             uint64_t address = uint64_t{listing_object_address} + uint64_t{first} * listing_element_units;
-            std::snprintf(text, sizeof text, "%08lX ", static_cast<unsigned long>(address & 0xFFFFFFFFu));
-            line = text;
-            line += lst_element_field(first);
+            line.clear();
+            lst_append_hex(line, static_cast<uint32_t>(address & 0xFFFFFFFFu), 8);
+            line += ' ';
+            lst_element_field(line, first);
             line.append(main_source.marks, 3);
-            line += 'd';
-            std::snprintf(text, sizeof text, " %5d\n", static_cast<int>(main_source.line));
-            line += text;
-            std::fputs(line.c_str(), listing_file);
+            line += "d ";
+            lst_append_number(line, main_source.line, 5);
+            line += '\n';
+            std::fwrite(line.data(), 1, line.size(), listing_file);
         }
     }
     lst_check_write();

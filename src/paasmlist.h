@@ -39,6 +39,17 @@ void lst_set_words(uint32_t address, uint32_t count, const uint16_t* values);
 void lst_set_long(uint32_t address, uint32_t value);
 void lst_set_longs(uint32_t address, uint32_t count, const uint32_t* values);
 
+// Line building without a format string per field, for the lines that
+// are written once per statement or symbol: hexadecimal in capitals with
+// `digits` places (as "%0*lX"), a number right-aligned in `width` places
+// (as "%*ld"), and a text cut or padded to exactly `width` places (as
+// "%-*.*s").
+void lst_append_hex(std::string& line, uint32_t value, int digits);
+void lst_append_number(std::string& line, long value, int width);
+void lst_append_padded(std::string& line, const char* text, size_t width);
+// Writes one counted line (its text ends with the newline) as it is.
+void lst_put_line(const std::string& line);
+
 // Whether the emitters and directives hand their object data over: pass 2
 // with -l.
 bool lst_wanted();

@@ -20,16 +20,11 @@ void lst_new_page(const char* heading) {
     listing_column_heading = heading;
 }
 
-std::string lst_hex_text(const Symbol* symbol) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(symbol->value.word));
-    return text;
-}
-
 // The value text of a symbol on the symbol-table page; false when the
 // symbol is not listed.
 bool lst_symbol_value_text(const Symbol* symbol, std::string& text) {
-    text = lst_hex_text(symbol);
+    text.clear();
+    lst_append_hex(text, symbol->value.word, 8);
     switch (symbol->value_class) {
     case CLASS_ABSOLUTE:
         if (symbol->value_type == TYPE_STRING) {
@@ -67,36 +62,56 @@ const char* lst_section_name(const Symbol* symbol) {
 void lst_write_symbol_table() {
     lst_new_page("Symbol Name                      Value    Section");
     unsigned long listed = 0;
+    std::string text;
+    std::string line;
     for (uint32_t i = 0; i < sorted_symbol_counts[LIST_BY_NAME]; ++i) {
         const Symbol* symbol = sorted_symbols[LIST_BY_NAME][i];
-        std::string text;
         if (!lst_symbol_value_text(symbol, text)) continue;
-        lst_printf("%-32.32s %s %s\n", symbol->name, text.c_str(), lst_section_name(symbol));
+        line.clear();
+        lst_append_padded(line, symbol->name, 32);
+        line += ' ';
+        line += text;
+        line += ' ';
+        line += lst_section_name(symbol);
+        line += '\n';
+        lst_put_line(line);
         ++listed;
     }
     lst_printf("\n");
     lst_printf("%5lu Symbols.\n", listed);
 }
 
+// Seven entries a line: the definition line with a '*', then every line
+// that refers to the symbol, in the order of first reference.
 void lst_write_cross_reference() {
     lst_new_page("Symbol Name                      References");
-    char entry[32];
+    std::string text;
+    std::string line;
+    auto put = [&](const char* name) {
+        line.clear();
+        lst_append_padded(line, name, 32);
+        line += ' ';
+        line += text;
+        line += '\n';
+        lst_put_line(line);
+    };
     for (uint32_t i = 0; i < sorted_symbol_counts[LIST_BY_NAME]; ++i) {
         const Symbol* symbol = sorted_symbols[LIST_BY_NAME][i];
         if (symbol->def_line == 0) continue;
         const char* name = symbol->name;
-        std::snprintf(entry, sizeof entry, "%5ld*", static_cast<long>(symbol->def_line));
-        std::string text = entry;
+        text.clear();
+        lst_append_number(text, symbol->def_line, 5);
+        text += '*';
         for (const SymbolRefLine* ref = symbol->ref_lines; ref != nullptr; ref = ref->next) {
-            std::snprintf(entry, sizeof entry, "%5ld ", static_cast<long>(ref->line));
-            text += entry;
+            lst_append_number(text, ref->line, 5);
+            text += ' ';
             if (text.size() > 40) {
-                lst_printf("%-32.32s %s\n", name, text.c_str());
+                put(name);
                 name = "";
                 text.clear();
             }
         }
-        if (!text.empty()) lst_printf("%-32.32s %s\n", name, text.c_str());
+        if (!text.empty()) put(name);
     }
 }
 

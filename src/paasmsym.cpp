@@ -413,6 +413,40 @@ int sym_compare_sorted(int list, const Symbol* a, const Symbol* b) {
     }
 }
 
+namespace {
+
+// The first eight bytes of a name as one number whose order is the order
+// of the bytes (zeros after the end of a shorter name).
+uint64_t sym_name_key(const char* name) {
+    uint64_t key = 0;
+    int i = 0;
+    for (; i < 8 && name[i] != '\0'; ++i) key = key << 8 | static_cast<unsigned char>(name[i]);
+    return i == 0 ? 0 : key << (8 * (8 - i));
+}
+
+// Sorts symbols into the order of sym_compare_names. The names' first
+// bytes travel with the symbols as a number, so that most comparisons of a
+// large table touch neither a symbol nor its name.
+void sym_sort_by_name(std::vector<Symbol*>& symbols) {
+    struct Keyed {
+        uint64_t key;
+        Symbol* symbol;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(symbols.size());
+    for (Symbol* symbol : symbols) keyed.push_back({sym_name_key(symbol->name), symbol});
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
+        if (x.key != y.key) return x.key < y.key;
+        // Equal keys: both names have the same first eight bytes, or are
+        // the same shorter name (its zeros end it within the key).
+        if ((x.key & 0xFF) == 0) return false;
+        return sym_compare_names(x.symbol->name + 8, y.symbol->name + 8) < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) symbols[i] = keyed[i].symbol;
+}
+
+}  // namespace
+
 // The Shell sort with the gaps count/2, count/4, ... 1 is, for each gap,
 // an insertion sort of every chain of elements that gap apart; an
 // insertion sort that moves an element only past greater ones leaves
@@ -431,7 +465,10 @@ void sym_sort_list(int list) {
     // Without equal elements the result is the one sorted order, whatever
     // the procedure (the name list never has any: names are unique).
     std::vector<Symbol*> chain(a, a + count);
-    std::sort(chain.begin(), chain.end(), before);
+    if (list == LIST_BY_NAME)
+        sym_sort_by_name(chain);
+    else
+        std::sort(chain.begin(), chain.end(), before);
     bool ties = false;
     for (size_t i = 1; i < count && !ties; ++i) ties = !before(chain[i - 1], chain[i]);
     if (!ties) {

@@ -159,3 +159,32 @@ TEST_F(ListingTest, ElementsArePrintedAtTheSectionsWidth) {
 }
 
 }  // namespace
+
+namespace {
+
+// The line builders give what the listing's printf formats give.
+TEST(ListingText, BuildersMatchTheirFormats) {
+    char expected[64];
+    for (uint32_t value : {0u, 0xAu, 0xFFu, 0x1234u, 0xFFFFu, 0x12345u, 0xDEADBEEFu, 0xFFFFFFFFu}) {
+        for (int digits : {2, 4, 8}) {
+            std::string line = "x";
+            lst_append_hex(line, value, digits);
+            std::snprintf(expected, sizeof expected, "x%0*lX", digits, static_cast<unsigned long>(value));
+            EXPECT_EQ(line, expected) << value << " " << digits;
+        }
+    }
+    for (long value : {0L, 7L, -7L, 99999L, 100000L, 1234567L, -2147483648L, 2147483647L}) {
+        std::string line = "x";
+        lst_append_number(line, value, 5);
+        std::snprintf(expected, sizeof expected, "x%5ld", value);
+        EXPECT_EQ(line, expected) << value;
+    }
+    for (const char* text : {"", "a", "exactly_thirty_two_characters_xx", "a_name_longer_than_thirty_two_characters"}) {
+        std::string line = "x";
+        lst_append_padded(line, text, 32);
+        std::snprintf(expected, sizeof expected, "x%-32.32s", text);
+        EXPECT_EQ(line, expected) << text;
+    }
+}
+
+}  // namespace

@@ -231,6 +231,13 @@ TEST(PerfOrder, SortedListsTieExactlyAsTheShellSort) {
                 symbol->def_line = static_cast<int32_t>(random() % spread);
                 symbol->value.integer = static_cast<int32_t>(random() % spread) - spread / 2;
             }
+            // Names that agree in their first eight bytes or end within
+            // them, and bytes above 0x7F, which order as unsigned.
+            if (size >= 16) {
+                for (const char* name : {"abcdefgh", "abcdefghi", "abcdefg", "abcdefgh\x80", "abcdefgh!",
+                                         "\xC3\xA9t\xC3\xA9", "zzzzzzzzz", "zzzzzzzz\x7F", "a"})
+                    sym_lookup_or_create(key(name))->def_line = static_cast<int32_t>(random() % spread);
+            }
             for (int list : {LIST_BY_NAME, LIST_BY_VALUE, LIST_BY_LINE}) {
                 SCOPED_TRACE(list);
                 for (int (*filter)(const Symbol*) : {static_cast<int (*)(const Symbol*)>(nullptr), odd_index}) {
