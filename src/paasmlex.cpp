@@ -363,6 +363,16 @@ void lex_next_line() {
     lex_next_token();
 }
 
+int32_t lex_skip_saved_lines(int32_t n) {
+    if (n <= 0 || pass_number < 3 || pass_line_count < 1 || saved_lines == nullptr) return 0;
+    // The next line read would be saved line pass_line_count.
+    const int32_t left = line_total > pass_line_count ? line_total - pass_line_count : 0;
+    const int32_t passed = n < left ? n : left;
+    pass_line_count += passed;
+    current_source->line += passed;
+    return passed;
+}
+
 bool lex_fetch_saved_line(int32_t index) {
     if (index < 0 || index >= line_total || saved_lines == nullptr || saved_lines[index] == nullptr)
         return false;

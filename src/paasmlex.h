@@ -174,6 +174,12 @@ extern char token_text[TOKEN_TEXT_MAX + 1];
 void lex_next_token();
 void lex_next_line();
 bool lex_fetch_saved_line(int32_t index);
+// In passes 3 and later, once the pass has read its first line: passes
+// over up to `n` of the saved lines that follow without fetching them or
+// reading their tokens, as if each had been read to its end. Answers how
+// many were passed (fewer at the end of the saved lines; the line after
+// them is read as usual).
+int32_t lex_skip_saved_lines(int32_t n);
 void lex_write_token();
 void lex_read_token();
 // Forgets the per-line token offsets of an earlier run (tests).

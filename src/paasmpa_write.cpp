@@ -192,8 +192,20 @@ int32_t pa_skip_lines_keep_directives(int32_t n) {
     return pa_read_lines(n, [](const PaLineInfo& info) { return (info.flags & PA_LINE_DIRECTIVE) != 0; });
 }
 
+// Skipped lines write nothing and leave nothing behind but the position:
+// all but the last are passed over without being read, and the last is
+// read as usual, so that the pass stands exactly where reading them all
+// would have left it.
 int32_t pa_skip_lines(int32_t n) {
-    return pa_read_lines(n, [](const PaLineInfo&) { return false; });
+    auto nothing = [](const PaLineInfo&) { return false; };
+    int32_t count = 0;
+    // The first line of a pass is read: it sets up the pass's streams.
+    if (n > 1 && pass_line_count == 0) {
+        count = pa_read_lines(1, nothing);
+        if (count == 0) return 0;  // the source has no lines
+    }
+    count += lex_skip_saved_lines(n - count - 1);
+    return count + pa_read_lines(n - count, nothing);
 }
 
 int32_t pa_comment_lines(int32_t n) {

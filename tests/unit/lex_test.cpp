@@ -497,6 +497,28 @@ TEST_F(Lex, LaterPassesKeepStepLineByLine) {
     }
 }
 
+// A writer's pass passes over lines it skips without reading them; the
+// line after them is read with its own text and tokens, and the count
+// stops at the last saved line.
+TEST_F(Lex, LaterPassesPassOverSkippedLines) {
+    read_both_passes("a 1\nb 2\nc 3\nd 4\n");
+    asm_begin_pass();  // pass 3
+    EXPECT_EQ(lex_skip_saved_lines(2), 0);  // not before the pass's first line
+    take_line();
+    EXPECT_EQ(lex_skip_saved_lines(0), 0);
+    EXPECT_EQ(lex_skip_saved_lines(1), 1);
+    std::vector<Token> tokens = take_line();
+    EXPECT_EQ(main_source.line, 3);
+    EXPECT_STREQ(line_buffer, "c 3\n");
+    ASSERT_EQ(codes(tokens), (std::vector<int32_t>{TOK_LABEL, TOK_INTEGER, TOK_END_OF_STATEMENT}));
+    EXPECT_EQ(tokens[1].value.integer, 3);
+    EXPECT_EQ(lex_skip_saved_lines(5), 1);  // only line 4 is left
+    EXPECT_EQ(main_source.line, 4);
+    take_line();
+    EXPECT_TRUE(end_of_source);
+    EXPECT_EQ(current_token.code, TOK_END_OF_SOURCE);
+}
+
 TEST_F(Lex, LinesAfterTheEndGiveOneEndOfStatement) {
     begin_pass1("a\n\tmov \"open, 08\nb 1\n");
     take_line();
