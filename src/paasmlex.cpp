@@ -233,7 +233,12 @@ void lex_fill_record(uint8_t* record, size_t size) {
     uint32_t code = static_cast<uint32_t>(current_token.code);
     record[0] = static_cast<uint8_t>(code & 0xFF);
     record[1] = static_cast<uint8_t>((code >> 8) & 0xFF);
-    std::memcpy(record + 2, current_token.value.bytes, size - 2);
+    // Fixed sizes, so that each copy is a move or two.
+    switch (size) {
+    case 6: std::memcpy(record + 2, current_token.value.bytes, 4); break;
+    case 8: std::memcpy(record + 2, current_token.value.bytes, 6); break;
+    default: std::memcpy(record + 2, current_token.value.bytes, 8); break;
+    }
 }
 
 // Makes the record at `record` the current token; `record` holds at least
