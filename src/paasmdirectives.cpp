@@ -350,27 +350,13 @@ int dir_check_redefinition(Symbol* symbol, const ExprValue& value) {
 }
 
 namespace {
-int dir_equ_symbol(Symbol* symbol, bool redefinable);
 
 bool dir_referenced_before_this_line(const Symbol* symbol) {
     return (symbol->flags & SYM_REFERENCED_PASS1) != 0 && symbol->ref_lines != nullptr &&
            symbol->ref_lines->line < main_source.line;
 }
-}
 
-// The listing line of an equate shows the symbol's value, whatever the
-// outcome, once the symbol has been read.
-int dir_equ(bool redefinable) {
-    lex_next_token();
-    if (current_token.code != TOK_SYMBOL) return 14;
-    Symbol* symbol = lex_token_symbol();
-    int result = dir_equ_symbol(symbol, redefinable);
-    if (lst_wanted()) lst_set_value_text(symbol);
-    return result;
-}
-
-namespace {
-
+// The equate after its symbol has been read.
 int dir_equ_symbol(Symbol* symbol, bool redefinable) {
     lex_next_token();
     int status = match_expect_comma();
@@ -432,6 +418,17 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
 }
 
 }  // namespace
+
+// The listing line of an equate shows the symbol's value, whatever the
+// outcome, once the symbol has been read.
+int dir_equ(bool redefinable) {
+    lex_next_token();
+    if (current_token.code != TOK_SYMBOL) return 14;
+    Symbol* symbol = lex_token_symbol();
+    int result = dir_equ_symbol(symbol, redefinable);
+    if (lst_wanted()) lst_set_value_text(symbol);
+    return result;
+}
 
 // ---- .global, .weak, .extern ------------------------------------------------
 

@@ -10,8 +10,6 @@
 
 #include "paasmpool.h"
 
-uint32_t intern_byte_table[256];
-
 namespace {
 
 struct InternSlot {
@@ -28,10 +26,9 @@ char* intern_pool_end = nullptr;
 constexpr size_t intern_block_spare = 4096;
 uint32_t intern_generation_count = 0;
 
-// The table's hash: every byte of the text counts (the weighted byte hash
-// forgets all but the last 32 bytes), eight bytes a step. The last byte is
-// added to the mixed hash of the others instead of mixed in, so that names
-// that differ only there (L120, L121, ... as a compiler numbers its labels)
+// The table's hash: every byte of the text counts, eight bytes a step. The
+// last byte is added to the mixed hash of the others instead of mixed in,
+// so that names that differ only there (L120, L121, ... as a compiler numbers its labels)
 // take neighbouring slots: a run of new names then shares cache lines of the
 // table instead of each costing a miss.
 uint32_t intern_table_hash(const char* text, uint32_t length) {
@@ -77,11 +74,6 @@ void intern_grow() {
 
 void intern_init() {
     ++intern_generation_count;
-    uint32_t weight = 31415;
-    for (auto& entry : intern_byte_table) {
-        entry = weight;
-        weight = weight * 1909u + 221571u;
-    }
     intern_slots.assign(INTERN_BUCKETS, InternSlot{0, INTERN_FREE});
     intern_entries.clear();
     intern_text_bytes = 0;
@@ -89,13 +81,6 @@ void intern_init() {
 }
 
 uint32_t intern_generation() { return intern_generation_count; }
-
-uint32_t intern_hash(const char* text, uint32_t length) {
-    uint32_t h = 0;
-    for (uint32_t i = 0; i < length; ++i)
-        h = 2u * h + intern_byte_table[static_cast<unsigned char>(text[i])];
-    return h;
-}
 
 namespace {
 
@@ -124,7 +109,7 @@ uint32_t intern_entry(const char* text, uint32_t length) {
     intern_text_bytes += size_t{length} + 1;
 
     auto index = static_cast<uint32_t>(intern_entries.size());
-    intern_entries.push_back(InternEntry{copy, length, hash});
+    intern_entries.push_back(InternEntry{copy, length});
     if (intern_entries.size() * 2 > intern_slots.size()) intern_grow();
     intern_place(InternSlot{hash, index});
     return index;

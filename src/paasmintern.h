@@ -8,21 +8,16 @@
 struct InternEntry {
     const char* text;  // zero-terminated copy
     uint32_t length;   // bytes, without the terminator
-    uint32_t hash;     // the table's hash of the text
 };
 
 // Slots of the table when it is set up; it doubles whenever it is half
 // full, so a lookup costs the same with ten names as with a million.
 constexpr int INTERN_BUCKETS = 1024;
 
-extern uint32_t intern_byte_table[256];
-
 void intern_init();
 // Counts the calls of intern_init: indices of one generation mean nothing
 // in another.
 uint32_t intern_generation();
-// The weighted byte hash of a text (2h + weight of each byte).
-uint32_t intern_hash(const char* text, uint32_t length);
 const char* intern_bytes(const char* text, uint32_t length);
 const char* intern_string(const char* text);
 

@@ -83,7 +83,6 @@ void lex_give_token_buffer() {
 // rewound the source).
 void lex_begin_pass_streams() {
     lex_give_token_buffer();
-    lex_clear_word_caches();
     source_next = source_end = 0;
     source_at_end = source_failed = false;
     if (pass_number <= 1) {
@@ -223,10 +222,6 @@ namespace {
 void lex_read_record_bytes(uint8_t* bytes, size_t size) {
     if (!platform_read_exact(token_file, bytes, size)) diag_fatal(4);
 }
-
-}  // namespace
-
-namespace {
 
 // Fills a record of `size` bytes (6, 8 or 10) from the current token.
 void lex_fill_record(uint8_t* record, size_t size) {

@@ -211,12 +211,6 @@ int32_t lex_scan_escape();
 // The word in `token_text` in the mnemonic field: TOK_MNEMONIC,
 // TOK_DIRECTIVE or TOK_ERROR (13).
 int32_t lex_classify_mnemonic();
-// Forgets what the words of the last pass were found to be (the scanner
-// keeps it, by text and by interned index, so that a repeated word is
-// looked up in the tables once).
-void lex_clear_word_caches();
-constexpr int MNEMONIC_CACHE_SLOTS = 256;  // a power of two
-constexpr size_t MNEMONIC_CACHE_TEXT = 24;  // longer words are not kept
 // TOK_REGISTER or TOK_CONDITION for a register or condition name, else 0
 // (the value is then left alone).
 int32_t lex_classify_register(const char* word);

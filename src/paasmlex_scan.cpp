@@ -239,7 +239,7 @@ int32_t scan_word(unsigned char first) {
     while (word_char_table[static_cast<unsigned char>(*end)]) ++end;
     scan_pointer = end;
     text_assign(begin, end);
-    unsigned char last = end - begin > 1 ? static_cast<unsigned char>(end[-1]) : first;
+    unsigned char last = static_cast<unsigned char>(end[-1]);
     bool blank_followed = scan_skip_spaces();
     if (token_length == 1 && first == '.') {
         field_state = FIELD_OPERAND;
@@ -599,8 +599,9 @@ namespace {
 // What the words of the mnemonic field were found to be, by their text: a
 // source repeats a few dozen mnemonics and directives over and over. A
 // direct-mapped cache; a word that shares a slot replaces the one there.
-// The tables and the selected device stay the same for a run, so the
-// answers hold until the cache is emptied when a pass starts.
+// The answers hold while the stamp below stays the same.
+constexpr size_t MNEMONIC_CACHE_SLOTS = 256;  // a power of two
+constexpr size_t MNEMONIC_CACHE_TEXT = 24;    // longer words are not kept
 struct MnemonicCacheSlot {
     char text[MNEMONIC_CACHE_TEXT];
     uint8_t length;      // 0: the slot is empty
@@ -648,16 +649,12 @@ void lex_check_word_caches() {
                        target_conditions,  target_condition_count, target_suffix_hook,   target_available_hook,
                        device_family_flags, intern_generation()};
     if (now == word_cache_stamp) return;
-    lex_clear_word_caches();
+    for (MnemonicCacheSlot& slot : mnemonic_cache) slot.length = 0;
+    operand_word_classes.clear();
     word_cache_stamp = now;
 }
 
 }  // namespace
-
-void lex_clear_word_caches() {
-    for (MnemonicCacheSlot& slot : mnemonic_cache) slot.length = 0;
-    operand_word_classes.clear();
-}
 
 int32_t lex_classify_mnemonic() {
     field_state = FIELD_OPERAND;

@@ -338,10 +338,10 @@ void omf_end_capture() {
         if (section->bytes_per_element == 1) {
             lst_set_bytes(capture_start, capture_count, section->image + capture_start);
         } else if (section->bytes_per_element == 4) {
-            uint32_t first = capture_start / omf_units(section);
+            uint64_t first = capture_start / units;
             std::vector<uint32_t> elements(capture_count);
             if (capture_count != 0)
-                std::memcpy(elements.data(), section->image + size_t{first} * 4u, size_t{capture_count} * 4u);
+                std::memcpy(elements.data(), section->image + first * 4u, size_t{capture_count} * 4u);
             lst_set_longs(capture_start, capture_count, elements.data());
         }
     }

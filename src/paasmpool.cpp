@@ -11,11 +11,7 @@
 // free part of every chunk and leaves a poisoned gap after each
 // allocation, so that a read or write past the end of a pool allocation,
 // or into a released pool, is reported like one past a heap block.
-#if defined(ZORVEL_POOL_POISON)
-#define POOL_POISONING 1
-#endif
-
-#ifdef POOL_POISONING
+#ifdef ZORVEL_POOL_POISON
 #include <sanitizer/asan_interface.h>
 constexpr size_t POOL_REDZONE = 16;
 #define POOL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
@@ -101,7 +97,7 @@ void pool_release(int pool) {
     current->in_use = 0;
     PoolChunk* anchor = &pool_anchor[pool];
     PoolChunk* first = anchor->next;
-#ifdef POOL_POISONING
+#ifdef ZORVEL_POOL_POISON
     for (PoolChunk* chunk = first; chunk != nullptr && chunk != current->next; chunk = chunk->next)
         POOL_POISON(chunk_data(chunk), static_cast<size_t>(chunk->end - chunk_data(chunk)));
 #endif

@@ -1,4 +1,4 @@
-// Interning: the hash, equal texts by pointer, blocks.
+// Interning: equal texts by pointer, texts of every length, blocks.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,21 +8,6 @@
 #include "paasmintern.h"
 
 namespace {
-
-TEST(Intern, ByteWeights) {
-    intern_init();
-    EXPECT_EQ(intern_byte_table[0], 31415u);
-    EXPECT_EQ(intern_byte_table[1], 60192806u);
-    EXPECT_EQ(intern_byte_table[2], 3239138529u);
-    EXPECT_EQ(intern_byte_table[3], 3239138529u * 1909u + 221571u);
-}
-
-TEST(Intern, HashOfAbc) {
-    intern_init();
-    EXPECT_EQ(intern_hash("abc", 3), 643670482u);
-    EXPECT_EQ(intern_hash("abc", 3) & 0x3FF, 466u);
-    EXPECT_EQ(intern_hash("", 0), 0u);
-}
 
 TEST(Intern, EqualBytesGiveOnePointer) {
     intern_init();
