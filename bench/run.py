@@ -69,18 +69,6 @@ def run_once(argv, cwd, timeout):
     return elapsed, peak, status, cpu
 
 
-def best_of(argv, cwd, repeat, timeout):
-    """The run with the least wall time: (seconds, peak KiB, status, CPU seconds)."""
-    best = None
-    for _ in range(repeat):
-        seconds, peak, status, cpu = run_once(argv, cwd, timeout)
-        if seconds is None:
-            return None, peak, status, None
-        if best is None or seconds < best[0]:
-            best = (seconds, peak, status, cpu)
-    return best
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", default=os.path.join(HERE, "..", "build-release", "elf", "zorvel-pa"))
@@ -127,7 +115,7 @@ def main():
                     key = (kind, size)
                     if round_number >= repeat or (key in best and best[key][0] is None):
                         continue
-                    result = best_of(argv, work, 1, args.timeout)
+                    result = run_once(argv, work, args.timeout)
                     if key not in best or result[0] is None or result[0] < best[key][0]:
                         best[key] = result
             for size in sizes:
@@ -166,20 +154,21 @@ def main():
                     print("  %-6s %s %s" % (shape, ratio(a, b, 0), ratio(a, b, 1)))
                 else:
                     print("  %-6s    n/a" % shape)
+        def print_ratios(title, others, label, others_on_top):
+            """Per shape and size: the other run's time and the ratio the title names."""
+            print("\n" + title)
+            for shape in shapes:
+                for size in sizes:
+                    if (shape, size) in others and (shape, size) in times:
+                        other, own = others[(shape, size)], times[(shape, size)]
+                        a, b = (other, own) if others_on_top else (own, other)
+                        print("  %-6s %9d  %2s %7.3f s  ratio %s %s" % (
+                            shape, size, label, other[0], ratio(a, b, 0), ratio(a, b, 1)))
+
         if listing_times:
-            print("\ntime with -l -t -x / time without (target < 3): wall, cpu")
-            for shape in shapes:
-                for size in sizes:
-                    if (shape, size) in listing_times and (shape, size) in times:
-                        a, b = listing_times[(shape, size)], times[(shape, size)]
-                        print("  %-6s %9d  %7.3f s  ratio %s %s" % (shape, size, a[0], ratio(a, b, 0), ratio(a, b, 1)))
+            print_ratios("time with -l -t -x / time without (target < 3): wall, cpu", listing_times, "", True)
         if as_times:
-            print("\nzorvel-pa time / as time: wall, cpu")
-            for shape in shapes:
-                for size in sizes:
-                    if (shape, size) in as_times and (shape, size) in times:
-                        a, b = times[(shape, size)], as_times[(shape, size)]
-                        print("  %-6s %9d  as %7.3f s  ratio %s %s" % (shape, size, b[0], ratio(a, b, 0), ratio(a, b, 1)))
+            print_ratios("zorvel-pa time / as time: wall, cpu", as_times, "as", False)
         elif not assembler:
             print("\n(as is not installed: no comparison)")
     finally:
