@@ -246,7 +246,8 @@ int alu_register_operands(TgtInstruction& ins, const AluWords& words, const Regi
     return 1;
 }
 
-int alu_operands(TgtInstruction& ins, const AluWords& words) {
+int alu_operands(TgtInstruction& ins) {
+    const AluWords words = alu_words(ins.row);
     if (words.literal != 0 && token_is(TOK_HASH)) return alu_literal_to_register(ins, words.literal);
     if (words.accumulate != 0 && token_is(TOK_LBRACKET)) return alu_accumulate_memory(ins, words.accumulate);
     const RegisterEntry* first = nullptr;
@@ -325,8 +326,20 @@ int shift_operands(TgtInstruction& ins) {
 // CPBEQ, CPBGT, CPBLT and CPBNE branch; the CPSxx rows of this class skip.
 bool is_compare_branch(const MnemonicEntry* row) { return std::strncmp(row->mnemonic_name, "CPB", 3) == 0; }
 
-int compare_operands(TgtInstruction& ins, bool branch) {
+int compare_operands(TgtInstruction& ins) {
     uint32_t& word = ins.words[0];
+    bool branch = is_compare_branch(ins.row);
+    if (!branch && (device_family_flags & FAMILY_NEW_COMPARE) != 0) word |= WORD_SKIP_NEW_FAMILY;
+    if (branch) {
+        // A conditional branch ends the scheduling block (no delay slot, no
+        // taken probability of its own). Recorded as an ordinary instruction
+        // it would leave the block open, and the list scheduler would be free
+        // to move an instruction that follows it, which runs only when the
+        // branch falls through, up before it.
+        ins.sched_report = SCHED_REPORT_BRANCH;
+        ins.branch_slots = 0;
+        ins.branch_probability = 0;
+    }
     const RegisterEntry* wb = nullptr;
     int status = tgt_parse_w_register(wb);
     if (status != 0) return status;
@@ -360,32 +373,8 @@ void tgt_note_stack_pointer(TgtInstruction& ins, const RegisterEntry* reg) {
     if (reg->register_kind == REG_W && reg->register_mask == W15_MASK) ins.ends_block = 1;
 }
 
-int tgt_encode_compare_skip_branch(const MnemonicEntry* row) {
-    TgtInstruction ins;
-    tgt_begin_instruction(ins, row);
-    bool branch = is_compare_branch(row);
-    if (!branch && (device_family_flags & FAMILY_NEW_COMPARE) != 0) ins.words[0] |= WORD_SKIP_NEW_FAMILY;
-    if (branch) {
-        // A conditional branch: it ends the scheduling block, with no delay
-        // slot and no taken probability of its own.
-        ins.sched_report = SCHED_REPORT_BRANCH;
-        ins.branch_slots = 0;
-        ins.branch_probability = 0;
-    }
-    ins.status = compare_operands(ins, branch);
-    return tgt_finish_instruction(ins);
-}
+int tgt_encode_compare_skip_branch(const MnemonicEntry* row) { return tgt_encode_pattern(row, compare_operands); }
 
-int tgt_encode_alu(const MnemonicEntry* row) {
-    TgtInstruction ins;
-    tgt_begin_instruction(ins, row);
-    ins.status = alu_operands(ins, alu_words(row));
-    return tgt_finish_instruction(ins);
-}
+int tgt_encode_alu(const MnemonicEntry* row) { return tgt_encode_pattern(row, alu_operands); }
 
-int tgt_encode_shift(const MnemonicEntry* row) {
-    TgtInstruction ins;
-    tgt_begin_instruction(ins, row);
-    ins.status = shift_operands(ins);
-    return tgt_finish_instruction(ins);
-}
+int tgt_encode_shift(const MnemonicEntry* row) { return tgt_encode_pattern(row, shift_operands); }

@@ -130,15 +130,11 @@ int bit_operands(TgtInstruction& ins, bool modify) {
     return status;
 }
 
-int bit_encode(const MnemonicEntry* row, bool modify) {
-    TgtInstruction ins;
-    tgt_begin_instruction(ins, row);
-    ins.status = bit_operands(ins, modify);
-    return tgt_finish_instruction(ins);
-}
+int bit_modify_operands(TgtInstruction& ins) { return bit_operands(ins, true); }
+int bit_test_operands(TgtInstruction& ins) { return bit_operands(ins, false); }
 
 }  // namespace
 
-int tgt_encode_bit_modify(const MnemonicEntry* row) { return bit_encode(row, true); }
+int tgt_encode_bit_modify(const MnemonicEntry* row) { return tgt_encode_pattern(row, bit_modify_operands); }
 
-int tgt_encode_bit_test(const MnemonicEntry* row) { return bit_encode(row, false); }
+int tgt_encode_bit_test(const MnemonicEntry* row) { return tgt_encode_pattern(row, bit_test_operands); }
