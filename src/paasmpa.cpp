@@ -73,6 +73,8 @@ bool pa_word_is_unconditional_transfer(uint32_t word) {
         default:
             break;
     }
+    // The register GOTOs of the families 0x60 jump away just the same: left
+    // out, a body ending in one would be called and never return.
     if ((word & 0xFFFFF0u) == 0x010400u) return true;  // GOTO Wn (families 0x60)
     return (word & 0xFF87F0u) == 0x018400u;            // GOTO.L Wn
 }
