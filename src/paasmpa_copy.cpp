@@ -46,11 +46,6 @@ constexpr uint32_t FORM_OFFSET_STORE = 19;  // MOV Ws,[Wd+lit]
 constexpr int32_t field_ws(uint32_t word) { return static_cast<int32_t>(word & 0xFu); }
 constexpr int32_t field_wd(uint32_t word) { return static_cast<int32_t>((word >> 7) & 0xFu); }
 constexpr bool byte_mode(uint32_t word) { return (word & 0x4000u) != 0; }
-// The signed 10-bit offset field spread over word bits 18..15, 13..11, 6..4.
-constexpr int32_t offset_field(uint32_t word) {
-    const uint32_t field = ((word >> 9) & 0x3C0u) | ((word >> 8) & 0x38u) | ((word >> 4) & 0x7u);
-    return field > 511 ? static_cast<int32_t>(field) - 1024 : static_cast<int32_t>(field);
-}
 
 bool pa_is_marked(const PaBlock* block) { return (block->flags & BLOCK_MARK) != 0; }
 void pa_set_mark(PaBlock* block) { block->flags |= BLOCK_MARK; }
@@ -66,17 +61,10 @@ const PaInstruction* pa_last_record(const PaBlock* block) {
     return last;
 }
 
-// The last record of the body being written, found once per body.
-const PaBlock* last_record_block = nullptr;
-const PaInstruction* last_record_of_block = nullptr;
-
-bool pa_is_last_record(const PaBlock* block, const PaInstruction* record) {
-    if (block != last_record_block) {
-        last_record_block = block;
-        last_record_of_block = pa_last_record(block);
-    }
-    return record == last_record_of_block;
-}
+// A body's chain ends at its last record: the window's last link was cut
+// when the body was made, and a call that replaced the body's tail took
+// over that end.
+bool pa_is_last_record(const PaInstruction* record) { return record->next == nullptr; }
 
 void pa_append_to_order(PaBlock* block) {
     if (closed_write_count >= closed_aggregation_list.count)
@@ -93,7 +81,6 @@ void pa_build_write_order() {
     closed_write_order = pool_new_array<PaBlock*>(static_cast<size_t>(closed_aggregation_list.count) + 1, POOL_RUN);
     closed_write_count = 0;
     order_place_by_id.clear();
-    last_record_block = nullptr;
     for (PaBlock* start = closed_aggregation_list.head; start != nullptr; start = start->next) {
         if (pa_is_marked(start)) continue;
         PaBlock* current = start;
@@ -179,7 +166,7 @@ void pa_copy_remaining_source(std::string& held_line) {
 PaBlock* pa_find_tail_callee(const PaBlock* aggregation) {
     const PaInstruction* last = pa_last_record(aggregation);
     if (last == nullptr || last->encoding.word != PA_CALL_WORD) return nullptr;
-    return pa_writer_aggregation(last->encoding.operand);
+    return pa_find_aggregation(last->encoding.operand);
 }
 
 bool pa_callee_follows(const PaBlock* aggregation, const PaBlock* callee) {
@@ -245,11 +232,11 @@ int32_t pa_write_closed_aggregation(int32_t position, PaBlock* aggregation) {
 int32_t pa_write_nested_call(const PaBlock* aggregation, const PaInstruction* record, int32_t position,
                              bool& return_flag) {
     position = pa_copy_lines_before(aggregation, record, position);
-    const PaBlock* callee = pa_writer_aggregation(record->encoding.operand);
+    const PaBlock* callee = pa_find_aggregation(record->encoding.operand);
     if (callee == nullptr) diag_fatal(FATAL_INTERNAL, pa_source_name, NOT_IN_ORDER);
     const char* comment = "";
     const char* word;
-    if (!pa_is_last_record(aggregation, record) || (callee->flags & BLOCK_STACK_MOVES) != 0) {
+    if (!pa_is_last_record(record) || (callee->flags & BLOCK_STACK_MOVES) != 0) {
         word = pa_call_word(aggregation, (callee->flags & BLOCK_OPENED) != 0);
     } else {
         // A tail call: a jump, or only a comment when the callee's body is
@@ -266,8 +253,7 @@ int32_t pa_write_nested_call(const PaBlock* aggregation, const PaInstruction* re
 int32_t pa_write_stack_move(const PaBlock* aggregation, const PaInstruction* record, int32_t position) {
     position = pa_copy_lines_before(aggregation, record, position);
     const uint32_t word = record->encoding.word;
-    const int32_t field = offset_field(word);
-    const int32_t offset = byte_mode(word) ? field : 2 * field;
+    const int32_t offset = pa_move_offset_bytes(word);
     const char mode = byte_mode(word) ? 'b' : 'w';
     if (word_form(word) == FORM_OFFSET_LOAD)
         pa_printf("\tmov.%c\t[w%d%+d],w%d\t; reloc(%d)\n", mode, field_ws(word), offset, field_wd(word),
@@ -283,7 +269,7 @@ int32_t pa_write_stack_move(const PaBlock* aggregation, const PaInstruction* rec
 int32_t pa_write_body_instruction(const PaBlock* aggregation, const PaInstruction* record, int32_t position,
                                   bool& return_flag) {
     const uint32_t word = record->encoding.word;
-    const bool last = pa_is_last_record(aggregation, record);
+    const bool last = pa_is_last_record(record);
     const uint32_t opcode = word_opcode(word);
     if (last && (opcode == OPCODE_RCALL || opcode == OPCODE_CALL) && record->encoding.symbol != nullptr) {
         // A body that ends by calling a routine jumps to it instead; the

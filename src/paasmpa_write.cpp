@@ -9,8 +9,8 @@
 // sequence back at its call site, and copies line-number labels, under
 // names of their own, into the bodies. Both look-ups are binary searches
 // over the sorted symbol lists, and the aggregations are found by id
-// through an index made when the pass begins, so no line's cost grows
-// with the source.
+// through the search's index (pa_find_aggregation), so no line's cost
+// grows with the source.
 #include "paasmpa_write.h"
 
 #include <algorithm>
@@ -41,9 +41,6 @@ const char* const pa_source_name = "../src/paasmpa";
 // A section of more than this many elements needs the long call and jump.
 constexpr uint32_t SHORT_FORM_ELEMENTS = 0x7FFF;
 
-// Every aggregation by id, both lists; made when the output pass starts.
-std::vector<PaBlock*> aggregation_by_id;
-
 // The .end directive's row, to tell the .end line from other directives.
 const DirectiveEntry* end_directive = nullptr;
 
@@ -53,17 +50,6 @@ const DirectiveEntry* end_directive = nullptr;
 // listing that follows expects them.
 std::vector<uint8_t> line_label_copied;
 std::vector<uint32_t> line_label_marked;
-
-void pa_index_aggregations() {
-    aggregation_by_id.clear();
-    for (const PaBlockList* list : {&closed_aggregation_list, &opened_aggregation_list}) {
-        for (PaBlock* block = list->head; block != nullptr; block = block->next) {
-            if (block->id >= aggregation_by_id.size()) aggregation_by_id.resize(block->id + 1, nullptr);
-            // The closed list is searched first, as by id elsewhere.
-            if (aggregation_by_id[block->id] == nullptr) aggregation_by_id[block->id] = block;
-        }
-    }
-}
 
 // The low 32 bits of a symbol's value, as the value-sorted list orders them.
 int32_t pa_symbol_value(const Symbol* symbol) { return symbol->value.integer; }
@@ -147,7 +133,6 @@ void pa_write_output(const std::string& source_name, std::string& output_name) {
     pa_open_output(source_name, output_name);
     asm_begin_pass();
     end_directive = dir_find(".end");
-    pa_index_aggregations();
     if constexpr (BuildTraits::is_elf) pa_build_label_lists();
     if (basic_block_list.head != nullptr) pa_write_blocks();
     std::string held_line;
@@ -221,10 +206,6 @@ int32_t pa_comment_lines(int32_t n) {
 
 // ---- Blocks and call sites ------------------------------------------------------
 
-PaBlock* pa_writer_aggregation(uint32_t id) {
-    return id < aggregation_by_id.size() ? aggregation_by_id[id] : nullptr;
-}
-
 const char* pa_call_word(const PaBlock* block, bool jump) {
     const bool long_form = block->section != nullptr && block->section->size > SHORT_FORM_ELEMENTS;
     if (jump) return long_form ? "goto" : "bra";
@@ -248,7 +229,7 @@ int32_t pa_write_block(int32_t position, PaBlock* block) {
                 if (in_place_body) pa_copy_line_labels(block, record);
             continue;
         }
-        PaBlock* aggregation = pa_writer_aggregation(record->encoding.operand);
+        PaBlock* aggregation = pa_find_aggregation(record->encoding.operand);
         if (aggregation == nullptr) diag_fatal(FATAL_INTERNAL, pa_source_name, MISSING_AGGREGATION);
         position += pa_copy_lines(record->first_line - position);
         if constexpr (BuildTraits::is_elf) {
@@ -311,7 +292,7 @@ void pa_copy_line_labels(const PaBlock* aggregation, const PaInstruction* record
     const uint32_t offset = record->location - aggregation->first->location;
     int32_t size = record->size;
     if (record->encoding.word == PA_CALL_WORD) {
-        const PaBlock* callee = pa_writer_aggregation(record->encoding.operand);
+        const PaBlock* callee = pa_find_aggregation(record->encoding.operand);
         size = callee != nullptr ? callee->total_size : record->size;
     }
     pa_copy_site_line_labels(aggregation, aggregation, -1, size, offset, 0);

@@ -38,8 +38,6 @@ int32_t pa_copy_lines(int32_t n);
 int32_t pa_skip_lines_keep_directives(int32_t n);
 void pa_write_blocks();
 int32_t pa_write_block(int32_t position, PaBlock* block);
-// The aggregation with that id, through an index built when writing starts.
-PaBlock* pa_writer_aggregation(uint32_t id);
 // The "call"/"rcall" or "goto"/"bra" word for code in `block`'s section.
 const char* pa_call_word(const PaBlock* block, bool jump);
 
