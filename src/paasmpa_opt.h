@@ -49,11 +49,11 @@ void pa_prepare_blocks();
 void pa_prune_blocks(PaBlockList& list);
 void pa_fuse_skip_pairs(PaBlockList& list);
 void pa_classify_instructions(PaBlockList& list);
-// Orders two records (word, operand, symbol, follower); when they are equal
-// it also makes them share a class id.
-int pa_compare_instructions(PaInstruction* a, PaInstruction* b);
 void pa_cut_block(PaBlock* block, PaInstruction* record);
 bool pa_is_stack_relative_move(const PaInstruction* record);
+// The offset of a [Wn+Slit10] move word in bytes: its signed 10-bit field,
+// doubled in word mode.
+int32_t pa_move_offset_bytes(uint32_t word);
 // The record's encoding with the W15 offset lowered by 4 bytes per level;
 // returns whether the new offset still fits. Writes `out` even when not.
 bool pa_adjust_stack_offset(const PaInstruction* record, int32_t levels, PaEncoding* out);
@@ -70,8 +70,6 @@ int32_t pa_window_length_bound();
 int32_t pa_try_window(PaBlock* block, int32_t position, int32_t length);
 bool pa_check_window_labels(const PaInstruction* first, int32_t length, PaLabelConflict* conflict);
 bool pa_check_occurrence_labels(const PaInstruction* first, int32_t length);
-PaOccurrenceList* pa_collect_occurrences(PaOccurrenceList* list, PaBlock* window_block, PaInstruction* window_first,
-                                         PaBlock* block, PaInstruction* start, int32_t length);
 bool pa_is_profitable(const PaOccurrenceList* list, int32_t length);
 PaBlock* pa_find_aggregation(uint32_t id);
 PaBlock* pa_find_closed_aggregation(uint32_t id);

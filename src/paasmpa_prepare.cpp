@@ -7,7 +7,6 @@
 // W15-relative move tests and their re-encoding one call level deeper live
 // here too, shared by the search, the aggregation builder and the writers.
 #include <algorithm>
-#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -47,30 +46,17 @@ constexpr uint32_t move_with_offset_field(uint32_t word, int32_t field) {
 
 int32_t pa_new_positive_id() { return ++last_class_id; }
 
-int pa_compare_encodings(const PaEncoding& a, const PaEncoding& b) {
-    if (a.word != b.word) return a.word < b.word ? -1 : 1;
-    if (a.operand != b.operand) return a.operand < b.operand ? -1 : 1;
-    if (a.symbol != b.symbol) return std::less<const Symbol*>()(a.symbol, b.symbol) ? -1 : 1;
-    return 0;
-}
-
-// The ordering of records without the class merge: encoding, then follower
-// (none before one).
-int pa_order_records(const PaInstruction* a, const PaInstruction* b) {
-    if (int order = pa_compare_encodings(a->encoding, b->encoding); order != 0) return order;
-    if (a->follower == nullptr || b->follower == nullptr) {
-        if (a->follower == b->follower) return 0;
-        return a->follower == nullptr ? -1 : 1;
-    }
-    return pa_compare_encodings(*a->follower, *b->follower);
-}
-
 void pa_refresh_block_lines(PaBlock* block) {
     block->first_line = block->first != nullptr ? block->first->first_line : 0;
     block->last_line = block->last != nullptr ? block->last->last_line : 0;
 }
 
 }  // namespace
+
+int32_t pa_move_offset_bytes(uint32_t word) {
+    const int32_t field = move_offset_field(word);
+    return (word & MOVE_BYTE_MODE) != 0 ? field : 2 * field;
+}
 
 bool pa_is_stack_relative_move(const PaInstruction* record) {
     const uint32_t word = record->encoding.word;
@@ -96,20 +82,6 @@ bool pa_adjust_stack_offset(const PaInstruction* record, int32_t levels, PaEncod
     }
     out->word = move_with_offset_field(word, new_field);
     return fits;
-}
-
-int pa_compare_instructions(PaInstruction* a, PaInstruction* b) {
-    const int order = pa_order_records(a, b);
-    if (order != 0) return order;
-    if (a->class_id != 0) {
-        b->class_id = a->class_id;
-    } else if (b->class_id != 0) {
-        a->class_id = b->class_id;
-    } else {
-        b->class_id = pa_new_positive_id();
-        a->class_id = b->class_id;
-    }
-    return 0;
 }
 
 void pa_prune_blocks(PaBlockList& list) {

@@ -530,28 +530,6 @@ PaInstruction* pa_nth_instruction(PaInstruction* record, int32_t n) {
     return record;
 }
 
-PaOccurrenceList* pa_collect_occurrences(PaOccurrenceList* list, PaBlock* window_block, PaInstruction* window_first,
-                                         PaBlock* block, PaInstruction* start, int32_t length) {
-    PaInstruction* candidate = start;
-    while (candidate != nullptr) {
-        const PaInstruction* w = window_first;
-        const PaInstruction* s = candidate;
-        int32_t matched = 0;
-        while (matched < length && w != nullptr && s != nullptr && w->class_id == s->class_id) {
-            w = w->next;
-            s = s->next;
-            ++matched;
-        }
-        if (matched == length && pa_check_occurrence_labels(candidate, length)) {
-            list = pa_append_occurrence(list, window_block, window_first, block, candidate, length);
-            candidate = pa_nth_instruction(candidate, length);
-        } else {
-            candidate = candidate->next;
-        }
-    }
-    return list;
-}
-
 bool pa_is_profitable(const PaOccurrenceList* list, int32_t length) {
     if (list == nullptr || list->count < 2) return false;
     const int32_t n = list->count;

@@ -272,29 +272,6 @@ TEST_F(PaPrepare, FollowersAndSymbolsTakePartInTheClass) {
     EXPECT_EQ(call_2->class_id, 0);
 }
 
-TEST_F(PaPrepare, CompareMergesClasses) {
-    PaInstruction a{};
-    PaInstruction b{};
-    PaInstruction c{};
-    a.encoding.word = b.encoding.word = c.encoding.word = alu(1);
-    EXPECT_EQ(pa_compare_instructions(&a, &b), 0);
-    EXPECT_GT(a.class_id, 0);
-    EXPECT_EQ(a.class_id, b.class_id);
-    EXPECT_EQ(pa_compare_instructions(&c, &b), 0);
-    EXPECT_EQ(c.class_id, b.class_id);
-    PaInstruction d{};
-    d.encoding.word = alu(2);
-    EXPECT_LT(pa_compare_instructions(&a, &d), 0);
-    EXPECT_GT(pa_compare_instructions(&d, &a), 0);
-    EXPECT_EQ(d.class_id, 0);
-    // A record without a follower orders before one with a follower.
-    PaInstruction e{};
-    PaInstruction f{};
-    e.encoding.word = f.encoding.word = BTSS;
-    f.follower = &a.encoding;
-    EXPECT_LT(pa_compare_instructions(&e, &f), 0);
-}
-
 // ---- The whole preparation -------------------------------------------------
 
 TEST_F(PaPrepare, PairWithAUniqueInstructionIsPrunedAfterCutting) {
