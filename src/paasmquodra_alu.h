@@ -1,4 +1,5 @@
-// What the ALU, compare and bit encoders share beyond the target header.
+// Two operand steps that the ALU, compare and bit encoders share with the
+// other encoder families.
 #pragma once
 
 #include <cstdint>

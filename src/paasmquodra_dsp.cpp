@@ -9,6 +9,7 @@
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmquodra.h"
+#include "paasmquodra_alu.h"
 
 namespace {
 
@@ -29,7 +30,6 @@ constexpr uint32_t SAC_ROUND = 0x10000;        // bit 16: SAC.R
 // The working registers a multiplier may name.
 constexpr uint16_t REG_MULTIPLIER_FIRST = 4;  // W4
 constexpr uint16_t REG_MULTIPLIER_LAST = 7;   // W7
-constexpr uint16_t REG_STACK_POINTER = 15;
 
 // The multiplier field of Wm*Wn for two different registers, Wm the lower,
 // indexed by Wm - 4 and Wn - 4; squares use their own word and Wm - 4.
@@ -46,9 +46,6 @@ bool token_is(int32_t code) { return current_token.code == code; }
 bool is_multiplier_register(const RegisterEntry* r) {
     return r->register_number >= REG_MULTIPLIER_FIRST && r->register_number <= REG_MULTIPLIER_LAST;
 }
-
-// The row's alternate word 0 (the square form), or 0 when it has none.
-uint32_t square_word(const MnemonicEntry* row) { return row->alternate_words != nullptr ? row->alternate_words[0] : 0; }
 
 // "Wm*Wn": two W registers and the '*', ordered so that Wm is the lower;
 // the instruction reads both.
@@ -77,7 +74,7 @@ int parse_mac_multiplier(TgtInstruction& ins, int& write_back) {
     uint32_t m = wm->register_number - REG_MULTIPLIER_FIRST;
     uint32_t n = wn->register_number - REG_MULTIPLIER_FIRST;
     if (m == n) {
-        uint32_t square = square_word(ins.row);
+        uint32_t square = tgt_alternate_word(ins.row, 0);  // 0: the row has no square form
         if (square == 0) return 14;
         ins.words[0] = square | field_multiplier(m);
         write_back = 0;
@@ -139,7 +136,7 @@ int parse_sftac_operands(TgtInstruction& ins) {
     if (status != 0) return status;
     ins.words[0] |= field_shift_register(wb->register_number);
     ins.arch.uses |= wb->register_mask;
-    if (wb->register_number == REG_STACK_POINTER) ins.ends_block = 1;
+    tgt_note_stack_pointer(ins, wb);
     return 0;
 }
 

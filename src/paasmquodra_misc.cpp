@@ -23,8 +23,7 @@ int file_skip_operands(TgtInstruction& ins) {
     int status = tgt_parse_file_register(word, &ins.relocation, 0);
     ins.arch.uses |= RES_DATA_MEMORY;
     if (status != 0) return status;
-    const uint32_t* form = ins.row->alternate_words;
-    if (form == nullptr || (form[0] & MISC_RESULT_TO_FILE) == 0) return 0;
+    if ((tgt_alternate_word(ins.row, 0) & MISC_RESULT_TO_FILE) == 0) return 0;
     if (current_token.code == TOK_COMMA) {
         lex_next_token();
         return tgt_parse_wreg(ins.arch.defs, ins.hazard.defs);
@@ -58,7 +57,7 @@ int cp_operands(TgtInstruction& ins) {
         uint32_t field = 0;
         if (int status = tgt_parse_file_register(field, &ins.relocation, 0)) return status;
         ins.arch.uses |= RES_DATA_MEMORY | MISC_W0;
-        word = ins.row->alternate_words[0] | field;
+        word = tgt_alternate_word(ins.row, 0) | field;
         tgt_apply_size_suffix(word);
         return 0;
     }
@@ -68,9 +67,7 @@ int cp_operands(TgtInstruction& ins) {
     if (int status = match_expect_comma()) return status;
     word |= misc_field_wb(wb->register_number);
     // The size suffix as the other forms read it, with the byte bit moved.
-    uint32_t size = 0;
-    tgt_apply_size_suffix(size);
-    if (size & MISC_BYTE_BIT) word |= CP_REGISTER_BYTE_BIT;
+    if (tgt_take_byte_suffix()) word |= CP_REGISTER_BYTE_BIT;
     return cp_second_operand(ins);
 }
 

@@ -9,6 +9,7 @@
 #include "paasmexpr.h"
 #include "paasmlex.h"
 #include "paasmquodra.h"
+#include "paasmquodra_alu.h"
 #include "paasmquodra_operand.h"
 #include "paasmsym.h"
 
@@ -19,8 +20,6 @@ static constexpr uint32_t misc_field_ws(uint32_t n) { return n; }
 static constexpr uint32_t misc_field_wd(uint32_t n) { return n << 7; }
 static constexpr uint32_t misc_field_wb(uint32_t n) { return n << 11; }
 
-// The byte bit of the file-register and move forms.
-static constexpr uint32_t MISC_BYTE_BIT = 0x4000;
 // Bit 13 of the file-register forms: the result goes back to the file register.
 static constexpr uint32_t MISC_RESULT_TO_FILE = 0x2000;
 // Bits 5 and 6: the operand is a short literal, not an address.
@@ -50,7 +49,7 @@ static inline uint32_t misc_register_pair(const RegisterEntry* reg) {
 // A working register operand on its own; W15 ends the abstraction block.
 static inline int misc_parse_w_operand(TgtInstruction& ins, const RegisterEntry*& reg) {
     int status = tgt_parse_w_register(reg);
-    if (status == 0 && reg->register_number == MISC_STACK_POINTER_NUMBER) ins.ends_block = 1;
+    if (status == 0) tgt_note_stack_pointer(ins, reg);
     return status;
 }
 

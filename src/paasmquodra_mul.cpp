@@ -70,7 +70,7 @@ int mul_destination(TgtInstruction& ins, bool mulw) {
     if (status == -1) return status;
     if (status != 0) return 14;
     if (reg->register_kind == REG_W) {
-        if (reg->register_number == MISC_STACK_POINTER_NUMBER) ins.ends_block = 1;
+        tgt_note_stack_pointer(ins, reg);
         word |= misc_field_wd(reg->register_number);
         ins.arch.defs |= misc_register_pair(reg);
         ins.hazard.defs |= misc_register_pair(reg);

@@ -67,7 +67,7 @@ int stack_operands(TgtInstruction& ins) {
     if (pending_suffix & SUFFIX_S) {
         // The shadow registers: no operand, no stack memory.
         pending_suffix &= ~SUFFIX_S;
-        ins.words[0] = ins.row->alternate_words[0];
+        ins.words[0] = tgt_alternate_word(ins.row, 0);
         if (push) {
             ins.arch.uses |= SHADOW_REGISTERS;
         } else {
