@@ -58,6 +58,10 @@ constexpr uint32_t field_offset(int32_t o) {
 constexpr uint32_t MODE_OFFSET = 7;
 
 // Byte offsets a literal-offset move accepts (a word move encodes half).
+// The destination form takes the source form's range too: the field holds a
+// signed 10-bit offset, so a wider destination offset (600 bytes, say)
+// would be stored as its low ten bits, a different address, without a word
+// of warning; it is refused with error 21 instead.
 constexpr int32_t BYTE_OFFSET_LOW = -512;
 constexpr int32_t BYTE_OFFSET_HIGH = 511;
 constexpr int32_t WORD_OFFSET_LOW = -1024;
@@ -104,22 +108,20 @@ uint32_t take_byte_bit() {
     return word;
 }
 
-// ".d" pending: consumed; a double move takes a second delay slot.
-bool take_double(TgtInstruction& ins) {
-    if ((pending_suffix & SUFFIX_SIZE_BITS) != SUFFIX_D) return false;
+bool double_suffix_pending() { return (pending_suffix & SUFFIX_SIZE_BITS) == SUFFIX_D; }
+
+// ".d" pending: consumed by a form that has a double variant.
+bool take_double() {
+    if (!double_suffix_pending()) return false;
     pending_suffix &= ~static_cast<uint32_t>(SUFFIX_SIZE_BITS);
-    if (ins.slot_count >= 0) ins.slot_count += 1;
     return true;
 }
 
 // Whether the current token names a W register, itself or through a name
 // equated to one.
 bool token_is_w_register() {
-    if (current_token.code == TOK_REGISTER) return lex_token_register()->register_kind == REG_W;
-    if (current_token.code != TOK_SYMBOL) return false;
-    const Symbol* symbol = lex_token_symbol();
-    return symbol != nullptr && symbol->value_class == CLASS_ABSOLUTE && symbol->value_type == TYPE_REGISTER &&
-           symbol->value.reg != nullptr && symbol->value.reg->register_kind == REG_W;
+    const RegisterEntry* reg = tgt_register_ahead();
+    return reg != nullptr && reg->register_kind == REG_W;
 }
 
 // Whether the current token may be a register operand; a name that is not
@@ -257,7 +259,7 @@ int encode_literal_source(TgtInstruction& ins) {
 // pair with ".d".
 int encode_indirect_load(TgtInstruction& ins, const MovAddress& source) {
     uint32_t& word = ins.words[0];
-    if (take_double(ins)) {
+    if (take_double()) {
         word = WORD_DOUBLE_LOAD | field_source(source.mode, number_of(source.base));
         const RegisterEntry* pair = nullptr;
         int status = tgt_parse_w_register(pair);
@@ -348,9 +350,8 @@ int encode_indirect_source(TgtInstruction& ins) {
 // Ws,Wd, or MOV.D Ws,Wd between register pairs.
 int encode_register_move(TgtInstruction& ins, const RegisterEntry* ws, const RegisterEntry* wd) {
     uint32_t& word = ins.words[0];
-    if (take_double(ins)) {
+    if (take_double()) {
         word = WORD_DOUBLE_LOAD | number_of(ws) | number_of(wd) << DESTINATION_POSITION;
-        ins.arch.uses |= pair_mask(ws);
         ins.arch.defs |= pair_mask(wd);
         ins.hazard.defs |= pair_mask(wd);
         if (pair_reaches_stack_pointer(ws) || pair_reaches_stack_pointer(wd)) ins.ends_block = 1;
@@ -402,9 +403,8 @@ int encode_indirect_store(TgtInstruction& ins, const RegisterEntry* ws) {
         if (is_stack_pointer(destination.index)) ins.ends_block = 1;
         return 0;
     }
-    if (take_double(ins)) {
+    if (take_double()) {
         word = WORD_DOUBLE_STORE;
-        ins.arch.uses |= pair_mask(ws);
         if (pair_reaches_stack_pointer(ws)) ins.ends_block = 1;
     } else {
         word = WORD_MOVE | take_byte_bit();
@@ -418,7 +418,9 @@ int encode_indirect_store(TgtInstruction& ins, const RegisterEntry* ws) {
 }
 
 int encode_w_source(TgtInstruction& ins, const RegisterEntry* ws) {
-    ins.arch.uses |= mask_of(ws);
+    // With ".d" pending the source is the register pair, whether or not the
+    // form turns out to have a double variant.
+    ins.arch.uses |= double_suffix_pending() ? pair_mask(ws) : mask_of(ws);
     if (is_stack_pointer(ws)) ins.ends_block = 1;
     int status = match_expect_comma();
     if (status != 0) return status;
@@ -437,7 +439,9 @@ int encode_w_source(TgtInstruction& ins, const RegisterEntry* ws) {
     return 0;
 }
 
-// WREG,f. Only WREG among the other registers has a move to memory.
+// WREG,f. Only WREG among the other registers has a move to memory: the
+// form does not encode the register, so an accumulator or a page register
+// there would silently store W0; it is refused with error 14.
 int encode_register_source(TgtInstruction& ins, const RegisterEntry* reg) {
     if (reg->register_kind == REG_W) return encode_w_source(ins, reg);
     if (reg->register_kind != REG_WREG) return 14;
@@ -512,6 +516,8 @@ int tgt_encode_mov(const MnemonicEntry* row) {
     TgtInstruction ins;
     tgt_begin_instruction(ins, row);
     ins.words[0] = 0;
+    // A double move takes a second delay slot.
+    if (double_suffix_pending() && ins.slot_count >= 0) ins.slot_count += 1;
     ins.status = encode_operands(ins);
     return tgt_finish_instruction(ins);
 }

@@ -12,16 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "asm_support.h"
+#include "encoder_test_support.h"
 #include "paasmis.h"
 #include "paasmpa.h"
 #include "paasmquodra.h"
-#include "asm_support.h"
 
 namespace {
-
-constexpr uint32_t M = RES_DATA_MEMORY;
-constexpr uint32_t S = RES_STATUS;
-constexpr uint32_t W(int n) { return 1u << n; }
 
 // The lines before the first instruction of every source below.
 const char* const prologue =
@@ -61,48 +58,51 @@ std::vector<std::string> lines_of(const Case (&cases)[N]) {
 
 // ---- Resources and slot counts --------------------------------------------------
 
-struct ResourceCase {
+struct MoveCase {
     const char* line;
     ResourcePair arch;
     ResourcePair hazard;
     int32_t slots;
 };
 
-const ResourceCase resource_cases[] = {
-    {"mov #0x1234,w5", {W(5), 0}, {W(5), 0}, 1},
-    {"mov.b #0x12,w3", {W(3), 0}, {W(3), 0}, 1},
-    {"mov [w1++],w2", {W(1) | W(2), W(1) | M}, {W(2), W(1)}, 1},
-    {"mov [--w1],w2", {W(1) | W(2), W(1) | M}, {W(2), W(1)}, 1},
-    {"mov [w1],[w2++]", {W(2) | M, W(1) | M}, {W(2), W(1)}, 1},
-    {"mov [w1+w2],[w3]", {M, W(1) | W(2) | W(3) | M}, {0, W(1) | W(2)}, 1},
-    {"mov [w14-6],w0", {W(0), W(14) | M}, {W(0), W(14)}, 1},
-    {"mov w1,w2", {W(2), W(1)}, {W(2), 0}, 1},
-    {"mov w1,[w2]", {M, W(1) | W(2)}, {0, 0}, 1},
-    {"mov w1,[w2++]", {W(2) | M, W(1) | W(2)}, {W(2), 0}, 1},
-    {"mov w1,[--w2]", {W(2) | M, W(1) | W(2)}, {W(2), 0}, 1},
-    {"mov w1,[w2+w3]", {M, W(1) | W(2) | W(3)}, {0, 0}, 1},
-    {"mov w1,[w14+4]", {M, W(1) | W(14)}, {0, 0}, 1},
-    {"mov w1,0x800", {M, W(1)}, {0, 0}, 1},
-    {"mov wreg,0x50", {M, W(0)}, {0, 0}, 1},
-    {"mov 0x800,w1", {W(1), M}, {W(1), 0}, 1},
-    {"mov 0x50,wreg", {W(0) | S, M}, {W(0), 0}, 1},
+const MoveCase resource_cases[] = {
+    {"mov #0x1234,w5", {w(5), 0}, {w(5), 0}, 1},
+    {"mov.b #0x12,w3", {w(3), 0}, {w(3), 0}, 1},
+    {"mov [w1++],w2", {w(1) | w(2), w(1) | M}, {w(2), w(1)}, 1},
+    {"mov [--w1],w2", {w(1) | w(2), w(1) | M}, {w(2), w(1)}, 1},
+    {"mov [w1],[w2++]", {w(2) | M, w(1) | M}, {w(2), w(1)}, 1},
+    {"mov [w1+w2],[w3]", {M, w(1) | w(2) | w(3) | M}, {0, w(1) | w(2)}, 1},
+    {"mov [w14-6],w0", {w(0), w(14) | M}, {w(0), w(14)}, 1},
+    {"mov w1,w2", {w(2), w(1)}, {w(2), 0}, 1},
+    {"mov w1,[w2]", {M, w(1) | w(2)}, {0, 0}, 1},
+    {"mov w1,[w2++]", {w(2) | M, w(1) | w(2)}, {w(2), 0}, 1},
+    {"mov w1,[--w2]", {w(2) | M, w(1) | w(2)}, {w(2), 0}, 1},
+    {"mov w1,[w2+w3]", {M, w(1) | w(2) | w(3)}, {0, 0}, 1},
+    {"mov w1,[w14+4]", {M, w(1) | w(14)}, {0, 0}, 1},
+    {"mov w1,0x800", {M, w(1)}, {0, 0}, 1},
+    {"mov wreg,0x50", {M, w(0)}, {0, 0}, 1},
+    {"mov 0x800,w1", {w(1), M}, {w(1), 0}, 1},
+    {"mov 0x50,wreg", {w(0) | S, M}, {w(0), 0}, 1},
     {"mov 0x50", {S, M}, {0, 0}, 1},
     // A double move reads and writes register pairs and takes two slots.
-    {"mov.d w0,w2", {W(2) | W(3), W(0) | W(1)}, {W(2) | W(3), 0}, 2},
-    {"mov.d [w1],w4", {W(4) | W(5), W(1) | M}, {W(4) | W(5), W(1)}, 2},
-    {"mov.d [w1++],w4", {W(1) | W(4) | W(5), W(1) | M}, {W(4) | W(5), W(1)}, 2},
-    {"mov.d w2,[w1++]", {W(1) | M, W(1) | W(2) | W(3)}, {W(1), 0}, 2},
-    {"mov.d w2,[w1]", {M, W(1) | W(2) | W(3)}, {0, 0}, 2},
-    // ".d" that no form honours leaves the word move with its one slot.
-    {"mov.d [w14+4],w0", {W(0), W(14) | M}, {W(0), W(14)}, 1},
-    {"mov.d 0x800,w1", {W(1), M}, {W(1), 0}, 1},
+    {"mov.d w0,w2", {w(2) | w(3), w(0) | w(1)}, {w(2) | w(3), 0}, 2},
+    {"mov.d [w1],w4", {w(4) | w(5), w(1) | M}, {w(4) | w(5), w(1)}, 2},
+    {"mov.d [w1++],w4", {w(1) | w(4) | w(5), w(1) | M}, {w(4) | w(5), w(1)}, 2},
+    {"mov.d w2,[w1++]", {w(1) | M, w(1) | w(2) | w(3)}, {w(1), 0}, 2},
+    {"mov.d w2,[w1]", {M, w(1) | w(2) | w(3)}, {0, 0}, 2},
+    // ".d" that no form honours still counts two slots, and a register
+    // source is still read as a pair.
+    {"mov.d [w14+4],w0", {w(0), w(14) | M}, {w(0), w(14)}, 2},
+    {"mov.d 0x800,w1", {w(1), M}, {w(1), 0}, 2},
+    {"mov.d w4,[w1+w2]", {M, w(1) | w(2) | w(4) | w(5)}, {0, 0}, 2},
+    {"mov.d w4,0x800", {M, w(4) | w(5)}, {0, 0}, 2},
 };
 
 TEST(mov, resources_and_slots_of_each_form) {
     Records records = assemble_moves(lines_of(resource_cases));
     ASSERT_EQ(records.run.status, 0) << records.run.errors;
     int line = first_line;
-    for (const ResourceCase& c : resource_cases) {
+    for (const MoveCase& c : resource_cases) {
         SCOPED_TRACE(c.line);
         auto found = records.scheduled.find(line++);
         ASSERT_NE(found, records.scheduled.end());
@@ -230,9 +230,7 @@ TEST(mov, relocation_symbol_is_recorded_with_the_word) {
     AsmRun run = assemble(source, {"-s"});
     ASSERT_EQ(run.status, 0) << run.errors;
     std::vector<PaEncoding> encodings;
-    for (PaBlock* block = basic_block_list.head; block != nullptr; block = block->next)
-        for (PaInstruction* record = block->first; record != nullptr; record = record->next)
-            if (record->size != 0) encodings.push_back(record->encoding);
+    for (const PaInstruction* record : recorded_instructions()) encodings.push_back(record->encoding);
     ASSERT_EQ(encodings.size(), 3u);
     Symbol* a = symbol("_a");
     ASSERT_NE(a, nullptr);
