@@ -83,6 +83,16 @@ bool try_w_register(TgtInstruction& ins, const RegisterEntry*& reg) {
     return true;
 }
 
+// The register forms of RCALL and BRA: the target is in Wn, the word
+// depends on the family, and the abstraction block ends.
+bool try_register_transfer(TgtInstruction& ins, const MnemonicEntry* row) {
+    const RegisterEntry* reg = nullptr;
+    if (!try_w_register(ins, reg)) return false;
+    ins.words[0] = row->alternate_words[family_has(FAMILY_EXTENDED_BRANCHES) ? 1 : 0] | reg->register_number;
+    ins.ends_block = 1;
+    return true;
+}
+
 bool is_stack_pointer(const RegisterEntry* reg) { return reg->register_number == 15; }
 
 // The register forms of DO and REPEAT: the count is read from Wn.
@@ -102,13 +112,7 @@ int parse_count_register(TgtInstruction& ins, const MnemonicEntry* row) {
 int tgt_encode_rcall(const MnemonicEntry* row) {
     TgtInstruction ins;
     tgt_begin_instruction(ins, row);
-    const RegisterEntry* reg = nullptr;
-    if (try_w_register(ins, reg)) {
-        uint32_t alternate = row->alternate_words[family_has(FAMILY_EXTENDED_BRANCHES) ? 1 : 0];
-        ins.words[0] = alternate | reg->register_number;
-        ins.ends_block = 1;
-    } else {
-        ins.words[0] = row->base_word;
+    if (!try_register_transfer(ins, row)) {
         ins.status = tgt_parse_branch_target(ins.words[0], NEXT_AFTER_ONE_WORD, ins.ends_block, ins.relocation,
                                              LEAVE_TARGET_UNMARKED, row->mnemonic_name);
         // A call of a runtime routine stays inside an abstraction run.
@@ -141,21 +145,14 @@ int tgt_encode_bra(const MnemonicEntry* row) {
                     probability = (ins.words[0] & BRA_BACKWARD_BIT) != 0 ? PROBABILITY_LIKELY : PROBABILITY_UNLIKELY;
             }
         }
-    } else {
-        const RegisterEntry* reg = nullptr;
-        if (try_w_register(ins, reg)) {
-            uint32_t alternate = row->alternate_words[family_has(FAMILY_EXTENDED_BRANCHES) ? 1 : 0];
-            ins.words[0] = alternate | reg->register_number;
-            ins.ends_block = 1;
-        } else {
-            ins.status = tgt_parse_branch_target(ins.words[0], NEXT_AFTER_ONE_WORD, ins.ends_block, ins.relocation,
-                                                 MARK_BRANCH_TARGET, row->mnemonic_name);
-            // A jump to a runtime routine closes the abstraction block as
-            // its last instruction.
-            if (ins.ends_block != 0 && is_runtime_routine(ins.relocation)) {
-                ins.ends_block = 0;
-                ins.record_then_end = 1;
-            }
+    } else if (!try_register_transfer(ins, row)) {
+        ins.status = tgt_parse_branch_target(ins.words[0], NEXT_AFTER_ONE_WORD, ins.ends_block, ins.relocation,
+                                             MARK_BRANCH_TARGET, row->mnemonic_name);
+        // A jump to a runtime routine closes the abstraction block as its
+        // last instruction.
+        if (ins.ends_block != 0 && is_runtime_routine(ins.relocation)) {
+            ins.ends_block = 0;
+            ins.record_then_end = 1;
         }
     }
     report_branch(ins, BRA_DELAY_SLOTS, probability);
