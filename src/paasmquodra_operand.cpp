@@ -6,7 +6,9 @@
 // but a value that refers to a symbol is fitted (and its relocation symbol
 // named) only from pass 2 on, so pass 1 counts the same sizes with zero
 // fields.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "paasmdiag.h"
 #include "paasmdriver.h"
@@ -96,6 +98,14 @@ constexpr LiteralField FILE_REGISTER_FIELD{13, 0};
 constexpr LiteralField DATA_ADDRESS_FIELD{16, 1};
 constexpr LiteralField BYTE_LITERAL_FIELD{8, 0};
 
+// Evaluates the operand and places it as `field` says.
+int parse_field(uint32_t& word, Symbol** relocation, LiteralField field, int position) {
+    ExprValue value;
+    int status = expr_evaluate(value);
+    if (status != 0) return status;
+    return insert_field(value, word, relocation, field, position);
+}
+
 // Parses a register and requires its kind.
 int parse_register_of_kind(const RegisterEntry*& entry, uint16_t kind) {
     const RegisterEntry* found = nullptr;
@@ -158,23 +168,13 @@ void tgt_apply_negate_suffix(uint32_t& word) {
 
 // ---- Runtime routines -------------------------------------------------------------
 
+// The names are sorted in byte order and compared exactly, case and all.
 int tgt_is_runtime_helper(const Symbol* symbol) {
     if (symbol == nullptr || symbol->name == nullptr) return 0;
-    constexpr int count = static_cast<int>(sizeof runtime_helper_table / sizeof runtime_helper_table[0]);
-    int lo = 0;
-    int hi = count - 1;
-    while (hi >= lo) {
-        int mid = lo + (hi - lo) / 2;
-        const char* name = runtime_helper_table[mid];
-        if (name == nullptr) return 0;
-        int difference = std::strcmp(symbol->name, name);
-        if (difference == 0) return 1;
-        if (difference < 0)
-            hi = mid - 1;
-        else
-            lo = mid + 1;
-    }
-    return 0;
+    auto before = [](const char* a, const char* b) { return std::strcmp(a, b) < 0; };
+    return std::binary_search(std::begin(runtime_helper_table), std::end(runtime_helper_table), symbol->name, before)
+               ? 1
+               : 0;
 }
 
 // ---- Registers ----------------------------------------------------------------------
@@ -250,10 +250,7 @@ int tgt_parse_literal(uint32_t& word, Symbol** relocation, int width, int positi
 }
 
 int tgt_parse_byte_literal(uint32_t& word, Symbol** relocation, int position) {
-    ExprValue value;
-    int status = expr_evaluate(value);
-    if (status != 0) return status;
-    return insert_field(value, word, relocation, BYTE_LITERAL_FIELD, position);
+    return parse_field(word, relocation, BYTE_LITERAL_FIELD, position);
 }
 
 int tgt_insert_file_register_field(ExprValue& value, uint32_t& word, Symbol** relocation, int position) {
@@ -261,10 +258,7 @@ int tgt_insert_file_register_field(ExprValue& value, uint32_t& word, Symbol** re
 }
 
 int tgt_parse_file_register(uint32_t& word, Symbol** relocation, int position) {
-    ExprValue value;
-    int status = expr_evaluate(value);
-    if (status != 0) return status;
-    return tgt_insert_file_register_field(value, word, relocation, position);
+    return parse_field(word, relocation, FILE_REGISTER_FIELD, position);
 }
 
 int tgt_insert_data_address_field(ExprValue& value, uint32_t& word, Symbol** relocation, int position) {
@@ -272,10 +266,7 @@ int tgt_insert_data_address_field(ExprValue& value, uint32_t& word, Symbol** rel
 }
 
 int tgt_parse_data_address(uint32_t& word, Symbol** relocation, int position) {
-    ExprValue value;
-    int status = expr_evaluate(value);
-    if (status != 0) return status;
-    return tgt_insert_data_address_field(value, word, relocation, position);
+    return parse_field(word, relocation, DATA_ADDRESS_FIELD, position);
 }
 
 // ---- Read-after-write hazard ---------------------------------------------------------------
