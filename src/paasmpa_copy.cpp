@@ -141,12 +141,12 @@ void pa_copy_remaining_source(std::string& held_line) {
     if constexpr (BuildTraits::is_elf) {
         // The input's line table is left out: it describes the input, not
         // the rewritten program. It runs from its .section line to the
-        // definition of .LELT0; a name never defined leaves nothing out.
+        // definition of .LELT0 (found or made); a name never defined leaves
+        // nothing out.
         const Symbol* line_table = omf_find_section(".debug_line", 0);
         if (line_table != nullptr && line_table->section != nullptr) {
             dropped_first = line_table->section->section_line;
-            const Symbol* end_label = sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string(".LELT0")});
-            dropped_last = end_label != nullptr ? end_label->def_line : 0;
+            dropped_last = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string(".LELT0")})->def_line;
         }
     }
     PaLineInfo info;

@@ -265,4 +265,22 @@ TEST(PaWrite, TailCallIntoABodyWrittenInALaterSweepIsAJump) {
     EXPECT_EQ(rewrite(source), expected);
 }
 
+// ELF build: the end of the input's line table is the symbol .LELT0, taken
+// as found or made, so a source that never defines it leaves that symbol
+// behind (undefined, on the symbol-table page) and drops nothing. The COFF
+// build never looks for it.
+TEST(PaWrite, LineTableEndLabelIsFoundOrMade) {
+    const std::string source = "\t.section\t.text,code\n_idle:\n\tnop\n\treturn\n"
+                               "\t.section\t.debug_line,info\n.Ldebug_line0:\n\t.word\t0x2\n"
+                               "\t.section\t.text,code\n\t.end\n";
+    EXPECT_EQ(rewrite(source), source);
+    const Symbol* end_label = symbol(".LELT0");
+    if (BuildTraits::is_elf) {
+        ASSERT_NE(end_label, nullptr);
+        EXPECT_EQ(end_label->def_line, 0);
+    } else {
+        EXPECT_EQ(end_label, nullptr);
+    }
+}
+
 }  // namespace
