@@ -10,6 +10,7 @@
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmquodra.h"
+#include "paasmquodra_alu.h"
 #include "paasmsym.h"
 
 namespace {
@@ -93,8 +94,6 @@ bool try_register_transfer(TgtInstruction& ins, const MnemonicEntry* row) {
     return true;
 }
 
-bool is_stack_pointer(const RegisterEntry* reg) { return reg->register_number == 15; }
-
 // The register forms of DO and REPEAT: the count is read from Wn.
 int parse_count_register(TgtInstruction& ins, const MnemonicEntry* row) {
     const RegisterEntry* reg = nullptr;
@@ -102,7 +101,7 @@ int parse_count_register(TgtInstruction& ins, const MnemonicEntry* row) {
     if (status == 0) {
         ins.words[0] = row->alternate_words[0] | reg->register_number;
         ins.arch.uses |= reg->register_mask;
-        if (is_stack_pointer(reg)) ins.ends_block = 1;
+        tgt_note_stack_pointer(ins, reg);
     }
     return status;
 }
@@ -188,7 +187,7 @@ int tgt_encode_call_goto(const MnemonicEntry* row) {
     const RegisterEntry* reg = nullptr;
     if (try_w_register(ins, reg)) {
         const uint32_t n = reg->register_number;
-        if (is_stack_pointer(reg)) ins.ends_block = 1;
+        tgt_note_stack_pointer(ins, reg);
         if (extended && (pending_suffix & 0x0FF8) == SUFFIX_L) {
             // CALL.L and GOTO.L take an even-odd register pair.
             if ((n & 1) != 0) {
@@ -255,7 +254,7 @@ int tgt_encode_retlw(const MnemonicEntry* row) {
         if (ins.status == 0) {
             ins.words[0] |= reg->register_number;
             ins.arch.defs |= reg->register_mask;
-            if (is_stack_pointer(reg)) ins.ends_block = 1;
+            tgt_note_stack_pointer(ins, reg);
         }
     }
     report_branch(ins, RETLW_DELAY_SLOTS, PROBABILITY_ALWAYS);

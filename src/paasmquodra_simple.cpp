@@ -8,6 +8,7 @@
 #include "paasmomf.h"
 #include "paasmpa.h"
 #include "paasmquodra.h"
+#include "paasmquodra_alu.h"
 #include "paasmquodra_operand.h"
 #include "paasmsym.h"
 
@@ -150,9 +151,7 @@ int cp0_operands(TgtInstruction& ins) {
     int status = parse_source(ins);
     if (status != 0) return status;
     // The register form keeps its byte bit in bit 10.
-    uint32_t byte = 0;
-    tgt_apply_size_suffix(byte);
-    if (byte != 0) ins.words[0] |= CP0_REGISTER_BYTE_BIT;
+    if (tgt_take_byte_suffix()) ins.words[0] |= CP0_REGISTER_BYTE_BIT;
     return 0;
 }
 
@@ -186,7 +185,7 @@ int wn_only_operands(TgtInstruction& ins) {
     ins.arch.defs |= reg->register_mask;
     ins.arch.uses |= reg->register_mask;
     ins.hazard.defs |= reg->register_mask;
-    if (reg->register_mask == W15) ins.ends_block = 1;
+    tgt_note_stack_pointer(ins, reg);
     return 0;
 }
 
