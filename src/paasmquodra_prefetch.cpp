@@ -214,40 +214,25 @@ int parse_memory_write_back(PrefetchList& list, const RegisterEntry* w13) {
     return amount == 2 ? 0 : 14;
 }
 
-// The Y prefetch whose pointer has been read, its destination and an
-// optional write-back after it.
-int parse_y_prefetch_on(PrefetchList& list, const RegisterEntry* pointer) {
-    int status = parse_operation(list, pointer, list.fields.y_code, FOLLOWER_ENDS_PREFETCH);
-    if (status == 0) status = parse_destination(list, list.fields.y_destination);
-    if (status != 0 || !token_is(TOK_COMMA)) return status;
-    lex_next_token();
-    if (!token_is(TOK_LBRACKET)) return parse_register_write_back(list);
-    lex_next_token();
-    const RegisterEntry* w13 = nullptr;
-    status = parse_pointer(list, w13);
+// How far a list has come: what may still follow the next ','.
+enum ListStage { AFTER_ACCUMULATOR, AFTER_X_PREFETCH, AFTER_Y_PREFETCH };
+
+int parse_list_rest(PrefetchList& list, ListStage stage);
+
+// The X or Y prefetch whose pointer has been read, its destination, and
+// what may follow them.
+int parse_prefetch_on(PrefetchList& list, const RegisterEntry* pointer) {
+    bool x = is_x_pointer(pointer);
+    int status = x ? parse_operation(list, pointer, list.fields.x_code, FOLLOWER_IS_INDEX)
+                   : parse_operation(list, pointer, list.fields.y_code, FOLLOWER_ENDS_PREFETCH);
+    if (status == 0) status = parse_destination(list, x ? list.fields.x_destination : list.fields.y_destination);
     if (status != 0) return status;
-    if (w13->register_number != REG_WRITE_BACK) return 14;
-    return parse_memory_write_back(list, w13);
+    return parse_list_rest(list, x ? AFTER_X_PREFETCH : AFTER_Y_PREFETCH);
 }
 
-// The X prefetch whose pointer has been read, and what may follow it.
-int parse_x_prefetch_on(PrefetchList& list, const RegisterEntry* pointer) {
-    int status = parse_operation(list, pointer, list.fields.x_code, FOLLOWER_IS_INDEX);
-    if (status == 0) status = parse_destination(list, list.fields.x_destination);
-    if (status != 0 || !token_is(TOK_COMMA)) return status;
-    lex_next_token();
-    if (!token_is(TOK_LBRACKET)) return parse_register_write_back(list);
-    lex_next_token();
-    const RegisterEntry* next = nullptr;
-    status = parse_pointer(list, next);
-    if (status != 0) return status;
-    if (is_y_pointer(next)) return parse_y_prefetch_on(list, next);
-    if (next->register_number == REG_WRITE_BACK) return parse_memory_write_back(list, next);
-    return 14;
-}
-
-// The list after the accumulator: [, X prefetch] [, Y prefetch] [, write-back].
-int parse_prefetch_list(PrefetchList& list) {
+// The list after the accumulator or a prefetch: [, X prefetch] [, Y
+// prefetch] [, write-back], the parts before `stage` already read.
+int parse_list_rest(PrefetchList& list, ListStage stage) {
     if (!token_is(TOK_COMMA)) return 0;
     lex_next_token();
     if (!token_is(TOK_LBRACKET)) return parse_register_write_back(list);
@@ -255,8 +240,8 @@ int parse_prefetch_list(PrefetchList& list) {
     const RegisterEntry* pointer = nullptr;
     int status = parse_pointer(list, pointer);
     if (status != 0) return status;
-    if (is_x_pointer(pointer)) return parse_x_prefetch_on(list, pointer);
-    if (is_y_pointer(pointer)) return parse_y_prefetch_on(list, pointer);
+    if ((stage == AFTER_ACCUMULATOR && is_x_pointer(pointer)) || (stage != AFTER_Y_PREFETCH && is_y_pointer(pointer)))
+        return parse_prefetch_on(list, pointer);
     if (pointer->register_number == REG_WRITE_BACK) return parse_memory_write_back(list, pointer);
     return 14;
 }
@@ -300,7 +285,7 @@ int tgt_parse_prefetch_operands(uint32_t& word, ResourcePair& arch, ResourcePair
     } else {
         list.write_back = write_back;
     }
-    if (status == 0) status = parse_prefetch_list(list);
+    if (status == 0) status = parse_list_rest(list, AFTER_ACCUMULATOR);
     const PrefetchFields& f = list.fields;
     word |= field_x_destination(f.x_destination) | field_y_destination(f.y_destination) | field_x_prefetch(f.x_code) |
             field_y_prefetch(f.y_code) | f.write_back;
