@@ -59,17 +59,6 @@ TEST(DspEncoders, ResourcesHandedToTheScheduler) {
     }
 }
 
-// The words of the abstraction's records, block by block.
-std::vector<std::vector<uint32_t>> recorded_words() {
-    std::vector<std::vector<uint32_t>> blocks;
-    for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next) {
-        blocks.emplace_back();
-        for (const PaInstruction* i = b->first; i != nullptr; i = i->next)
-            if (i->size != 0) blocks.back().push_back(i->encoding.word);
-    }
-    return blocks;
-}
-
 // None of these instructions ends a block by itself; W15 as SFTAC's shift
 // register or in either register of a LAC or SAC address does, and the
 // instruction is then not recorded.
@@ -87,7 +76,7 @@ TEST(DspEncoders, StackPointerOperandsEndTheAbstractionBlock) {
         "\treturn\n",
         {"-b"});
     ASSERT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(recorded_words(), (std::vector<std::vector<uint32_t>>{
+    EXPECT_EQ(recorded_block_words(), (std::vector<std::vector<uint32_t>>{
                                     {0xC8000E},
                                     {0xCA0011, 0xC78112},
                                     {0xC00012},
@@ -105,10 +94,7 @@ TEST(DspEncoders, LiteralSymbolsAreRecorded) {
         "\treturn\n",
         {"-b"});
     ASSERT_EQ(run.status, 0) << run.errors;
-    std::vector<const PaInstruction*> records;
-    for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next)
-        for (const PaInstruction* i = b->first; i != nullptr; i = i->next)
-            if (i->size != 0) records.push_back(i);
+    std::vector<const PaInstruction*> records = recorded_instructions();
     ASSERT_EQ(records.size(), 5u);
     EXPECT_EQ(records[0]->encoding.symbol, symbol("_shift"));
     EXPECT_EQ(records[0]->encoding.word, 0xC80040u);  // bit 6 with the field 0

@@ -176,10 +176,7 @@ TEST(MiscEncoders, RelocationSymbolIsRecorded) {
                                    "\tdecsz\t_count\n\tcp\t_count\n\tmul.b\t_count\n\tcpseq\t_count\n\tcp.b\t_count\n",
                                "GENERIC-16BIT", {"-b"});
     ASSERT_EQ(run.status, 0) << run.errors;
-    std::vector<const PaInstruction*> records;
-    for (const PaBlock* b = basic_block_list.head; b != nullptr; b = b->next)
-        for (const PaInstruction* i = b->first; i != nullptr; i = i->next)
-            if (i->size != 0) records.push_back(i);
+    std::vector<const PaInstruction*> records = recorded_instructions();
     ASSERT_EQ(records.size(), 5u);
     for (const PaInstruction* record : records) EXPECT_EQ(record->encoding.symbol, symbol("_count"));
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "paasmdriver.h"
 #include "paasmintern.h"
@@ -30,6 +31,13 @@ constexpr uint32_t fields(uint32_t xd, uint32_t yd, uint32_t xop, uint32_t yop, 
     return xd << 12 | yd << 10 | xop << 6 | yop << 2 | wb;
 }
 constexpr uint32_t ACC_B_BIT = 0x8000;  // bit 15: the accumulator B
+
+// A list that fails: the status, and the fields gathered before it.
+struct ErrorCase {
+    const char* text;
+    int status;
+    uint32_t word;
+};
 
 class Prefetch : public testing::Test {
 protected:
@@ -71,6 +79,15 @@ protected:
         Parsed p;
         p.status = tgt_parse_ed_operands(p.word, p.arch, p.hazard);
         return p;
+    }
+    // Each case read by `parse` (one of the two above).
+    template <typename Parse>
+    void expect_errors(const std::vector<ErrorCase>& cases, Parse parse) {
+        for (const ErrorCase& c : cases) {
+            Parsed p = parse(c.text);
+            EXPECT_EQ(p.status, c.status) << c.text;
+            EXPECT_EQ(p.word, c.word) << c.text;
+        }
     }
 };
 
@@ -191,11 +208,7 @@ TEST_F(Prefetch, AccumulatorReadByTheCaller) {
 // Errors stop the list at the failing operand; what was gathered before is
 // still in the word.
 TEST_F(Prefetch, ListErrors) {
-    struct ErrorCase {
-        const char* text;
-        int status;
-        uint32_t word;
-    } cases[] = {
+    expect_errors({
         // Not an accumulator, not a W register where one is needed.
         {"W4, [W8], W4", 29, fields(0, 0, 4, 4, 2)},
         {"A, [#2], W4", 29, fields(0, 0, 4, 4, 2)},
@@ -212,6 +225,7 @@ TEST_F(Prefetch, ListErrors) {
         {"A, [W10], W8", 14, fields(0, 0, 4, 0, 2)},
         {"A, [W8], W4, [W8], W5", 14, fields(0, 0, 0, 4, 2)},
         {"A, [W10], W6, [W8], W4", 14, fields(0, 2, 4, 0, 2)},
+        {"A, [W10], W6, [W11], W5", 14, fields(0, 2, 4, 0, 2)},
         {"A, [W8], W4, [W10], W5, [W12]+=2", 14, fields(0, 1, 0, 0, 2)},
         {"A, W12", 14, fields(0, 0, 4, 4, 2)},
         {"A, [W8], W4, W5", 14, fields(0, 0, 0, 4, 2)},
@@ -234,12 +248,7 @@ TEST_F(Prefetch, ListErrors) {
         {"A, [W13]", 33, fields(0, 0, 4, 4, 1)},
         {"A, [W9+W12, W4", 40, fields(0, 0, 12, 4, 2)},
         {"A, [W13+=2", 40, fields(0, 0, 4, 4, 1)},
-    };
-    for (const ErrorCase& c : cases) {
-        Parsed p = prefetch(c.text, 1, 1);
-        EXPECT_EQ(p.status, c.status) << c.text;
-        EXPECT_EQ(p.word, c.word) << c.text;
-    }
+    }, [this](const char* text) { return prefetch(text, 1, 1); });
 }
 
 // Without a ',' after the accumulator the list ends there; what follows is
@@ -285,12 +294,9 @@ TEST_F(Prefetch, EdOperands) {
     for (const Case& c : cases) expect_case(c, ed(c.text));
 }
 
+// The words hold no write-back field and no Y destination in these lists.
 TEST_F(Prefetch, EdErrors) {
-    struct ErrorCase {
-        const char* text;
-        int status;
-        uint32_t word;  // no write-back field and no Y destination in these lists
-    } cases[] = {
+    expect_errors({
         {"W4, [W8], [W10], W4", 29, fields(0, 0, 4, 4, 0)},
         {"A, [W8], [W10], [W4]", 29, fields(0, 0, 0, 0, 0)},
         {"A, [W8], [W10], #4", 29, fields(0, 0, 0, 0, 0)},
@@ -313,12 +319,7 @@ TEST_F(Prefetch, EdErrors) {
         {"A, [W9 W12], [W10], W4", 33, fields(0, 0, 8, 4, 0)},
         {"A, [W9+W12, [W10], W4", 40, fields(0, 0, 12, 4, 0)},
         {"A, [W8]+=1.5, [W10], W4", 30, fields(0, 0, 0, 4, 0)},
-    };
-    for (const ErrorCase& c : cases) {
-        Parsed p = ed(c.text);
-        EXPECT_EQ(p.status, c.status) << c.text;
-        EXPECT_EQ(p.word, c.word) << c.text;
-    }
+    }, [this](const char* text) { return ed(text); });
 }
 
 }  // namespace
