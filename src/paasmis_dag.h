@@ -12,7 +12,7 @@
 
 struct SchedNode;
 
-// A chain of records appended at the tail (nodes, edges).
+// A chain of records appended at the tail (nodes, edges, pointer items).
 template <class T>
 struct SchedChain {
     T* head = nullptr;
@@ -20,16 +20,12 @@ struct SchedChain {
     int32_t count = 0;
 };
 
-// A list of node pointers. `last` lets an append skip the walk.
+// A list of node pointers.
 struct SchedPtrItem {
     SchedPtrItem* next;
     SchedNode* pointer;
 };
-struct SchedPtrList {
-    SchedPtrItem* first = nullptr;
-    SchedPtrItem* last = nullptr;
-    int32_t count = 0;
-};
+using SchedPtrList = SchedChain<SchedPtrItem>;
 
 // A dependence of `to` on the earlier `from`, which owns the edge.
 struct SchedEdge {
@@ -80,17 +76,13 @@ SchedDag* sched_build_dag(SchedBlock* block);
 void sched_build_edges(SchedDag* dag);
 void sched_list_schedule(SchedDag* dag);
 void sched_compute_heights(SchedDag* dag);
-SchedNode* sched_find_earliest_instruction(const SchedPtrList& list);
 
 int sched_depends(const SchedInstruction* a, const SchedInstruction* b);
 int sched_depends_except_flags(const SchedInstruction* a, const SchedInstruction* b);
 int sched_edge_latency(const SchedInstruction* a, const SchedInstruction* b);
 
-// Appends `pointer` unless the list holds it already (walks the list).
-void sched_list_add_unique(SchedPtrList& list, SchedNode* pointer, int pool);
 // Appends `pointer`, which the caller knows the list does not hold.
 void sched_list_append(SchedPtrList& list, SchedNode* pointer, int pool);
-void sched_list_remove(SchedPtrList& list, SchedNode* pointer);
 
 // Whether the block's branch stands in the shadow of its last instruction
 // (a skip), and whether the source wrote it in its delayed form already.

@@ -189,14 +189,6 @@ int fill_one(SchedBlock* block, const SlotSearch& search) {
 
 }  // namespace
 
-int sched_fill_all_slots(SchedBlock* block, SchedInstruction* const* array, int32_t count) {
-    return fill_all(block, sched_prepare_search(block, array, count));
-}
-
-int sched_fill_one_slot(SchedBlock* block, SchedInstruction* const* array, int32_t count) {
-    return fill_one(block, sched_prepare_search(block, array, count));
-}
-
 void sched_fill_delay_slots(SchedBlock* block) {
     if ((option_flags & OPT_DELAY_SLOTS) == 0) return;
     const SchedInstruction* branch = block->branch;
@@ -211,7 +203,7 @@ void sched_fill_delay_slots(SchedBlock* block) {
     const int32_t count = block->dag->schedule.count;
     auto* array = pool_new_array<SchedInstruction*>(static_cast<size_t>(count) + 1, POOL_SCRATCH);
     int32_t position = 0;
-    for (SchedPtrItem* item = block->dag->schedule.first; item != nullptr; item = item->next)
+    for (SchedPtrItem* item = block->dag->schedule.head; item != nullptr; item = item->next)
         array[position++] = item->pointer->instruction;
 
     const SlotSearch search = sched_prepare_search(block, array, count);

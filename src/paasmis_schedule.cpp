@@ -49,21 +49,21 @@ void forget_graph_lists(SchedDag* dag) {
     dag->resources = nullptr;
 }
 
-// Links `item` at the end of a chain or list.
+// Links `item` at the end of a chain.
 template <class T>
-void link_at_end(T*& head, T*& tail, int32_t& count, T* item) {
-    if (tail == nullptr)
-        head = item;
+void chain_append(SchedChain<T>& chain, T* item) {
+    if (chain.tail == nullptr)
+        chain.head = item;
     else
-        tail->next = item;
-    tail = item;
-    count += 1;
+        chain.tail->next = item;
+    chain.tail = item;
+    chain.count += 1;
 }
 
 SchedNode* sched_dag_add_node(SchedChain<SchedNode>& chain, SchedInstruction* instruction) {
     auto* node = static_cast<SchedNode*>(pool_zalloc(sizeof(SchedNode), POOL_RUN));
     node->instruction = instruction;
-    link_at_end(chain.head, chain.tail, chain.count, node);
+    chain_append(chain, node);
     return node;
 }
 
@@ -72,7 +72,7 @@ void sched_add_edge(SchedChain<SchedEdge>& chain, SchedNode* from, SchedNode* to
     edge->from = from;
     edge->to = to;
     edge->latency = static_cast<uint32_t>(sched_edge_latency(from->instruction, to->instruction));
-    link_at_end(chain.head, chain.tail, chain.count, edge);
+    chain_append(chain, edge);
 }
 
 }  // namespace
@@ -98,35 +98,7 @@ void sched_list_append(SchedPtrList& list, SchedNode* pointer, int pool) {
     auto* item = static_cast<SchedPtrItem*>(pool_alloc(sizeof(SchedPtrItem), pool));
     item->next = nullptr;
     item->pointer = pointer;
-    link_at_end(list.first, list.last, list.count, item);
-}
-
-void sched_list_add_unique(SchedPtrList& list, SchedNode* pointer, int pool) {
-    for (SchedPtrItem* item = list.first; item != nullptr; item = item->next)
-        if (item->pointer == pointer) return;
-    sched_list_append(list, pointer, pool);
-}
-
-void sched_list_remove(SchedPtrList& list, SchedNode* pointer) {
-    SchedPtrItem* previous = nullptr;
-    for (SchedPtrItem* item = list.first; item != nullptr; previous = item, item = item->next) {
-        if (item->pointer != pointer) continue;
-        if (previous == nullptr)
-            list.first = item->next;
-        else
-            previous->next = item->next;
-        if (list.last == item) list.last = previous;
-        list.count -= 1;
-        return;
-    }
-}
-
-SchedNode* sched_find_earliest_instruction(const SchedPtrList& list) {
-    SchedNode* found = nullptr;
-    for (SchedPtrItem* item = list.first; item != nullptr; item = item->next)
-        if (found == nullptr || item->pointer->instruction->ordinal < found->instruction->ordinal)
-            found = item->pointer;
-    return found;
+    chain_append(list, item);
 }
 
 // ---- The graph ---------------------------------------------------------------------
@@ -368,11 +340,8 @@ void sched_build_edges(SchedDag* dag) {
         // Each earlier node it depends on, in program order: the edge goes
         // to the earlier node's chain, which so stays in the order of the
         // later ends.
-        const uint32_t defs = node->instruction->arch.defs;
-        const uint32_t touches = touched(node->instruction);
         for (SchedNode* earlier = dag->nodes.head; earlier != node; earlier = earlier->next) {
-            const ResourcePair& pair = earlier->instruction->arch;
-            if (((pair.defs & touches) | (pair.uses & defs)) == 0) continue;
+            if (sched_depends(earlier->instruction, node->instruction) == 0) continue;
             sched_add_edge(earlier->edges, earlier, node);
             sched_list_append(earlier->successors, node, POOL_SCRATCH);
             sched_list_append(node->predecessors, earlier, POOL_SCRATCH);
@@ -419,7 +388,7 @@ void sched_list_schedule(SchedDag* dag) {
         ready[node->height].insert(ReadyKey{node->instruction->ordinal, joined++, node});
         ready_count += 1;
     };
-    for (SchedPtrItem* item = dag->roots.first; item != nullptr; item = item->next) join(item->pointer);
+    for (SchedPtrItem* item = dag->roots.head; item != nullptr; item = item->next) join(item->pointer);
 
     std::vector<SchedNode*> ready_now;
     while (ready_count > 0) {

@@ -140,8 +140,7 @@ void sched_write_source_line(int32_t line, char prefix) {
         // The delayed form's letter goes directly before the mnemonic, past
         // any blanks and labels.
         size_t at = sched_mnemonic_offset(line_buffer);
-        for (size_t k = 0; k < at; ++k) sched_printf("%c", line_buffer[k]);
-        sched_printf("%c", delayed_letter(line_buffer + at));
+        sched_printf("%.*s%c", static_cast<int>(at), line_buffer, delayed_letter(line_buffer + at));
         rest = line_buffer + at;
     }
     const char mark = line == last_printed_line + 1 ? '+' : '-';
@@ -179,7 +178,7 @@ void sched_write_blocks() {
     int32_t cursor = 1;
     for (const SchedBlock* block = schedule_block_list; block != nullptr; block = block->next) {
         if (block->dag != nullptr) {
-            for (const SchedPtrItem* item = block->dag->schedule.first; item != nullptr; item = item->next) {
+            for (const SchedPtrItem* item = block->dag->schedule.head; item != nullptr; item = item->next) {
                 const SchedInstruction* instruction = item->pointer->instruction;
                 if (instruction == block->first_slot || instruction == block->second_slot) continue;
                 cursor = sched_write_instruction(cursor, 0, block, instruction);

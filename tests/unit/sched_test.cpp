@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "paasmdriver.h"
@@ -98,7 +99,7 @@ protected:
 
     static std::vector<int32_t> lines_of(const SchedPtrList& list) {
         std::vector<int32_t> lines;
-        for (const SchedPtrItem* item = list.first; item != nullptr; item = item->next)
+        for (const SchedPtrItem* item = list.head; item != nullptr; item = item->next)
             lines.push_back(item->pointer->instruction->line);
         return lines;
     }
@@ -177,33 +178,6 @@ TEST_F(SchedTest, DependenceTestsCoverReadAfterWriteWriteAfterReadAndWriteAfterW
         EXPECT_EQ(sched_depends_except_flags(a, b), row.except_flags);
         EXPECT_EQ(sched_edge_latency(a, b), row.latency);
     }
-}
-
-TEST_F(SchedTest, PointerListsAddOnceRemoveAnywhereAndFindTheLowestOrdinal) {
-    SchedBlock* b = block({{1, W(1), 0, 0, 0, 1, 5}, {2, W(2), 0, 0, 0, 1, 3}, {3, W(3), 0, 0, 0, 1, 3}});
-    SchedDag* dag = sched_build_dag(b);
-    SchedNode* one = dag->nodes.head;
-    SchedNode* two = one->next;
-    SchedNode* three = two->next;
-    SchedPtrList list;
-    sched_list_add_unique(list, one, POOL_SCRATCH);
-    sched_list_add_unique(list, two, POOL_SCRATCH);
-    sched_list_add_unique(list, one, POOL_SCRATCH);
-    sched_list_add_unique(list, three, POOL_SCRATCH);
-    EXPECT_EQ(lines_of(list), (std::vector<int32_t>{1, 2, 3}));
-    EXPECT_EQ(list.count, 3);
-    // Equal ordinals: the first in the list wins.
-    EXPECT_EQ(sched_find_earliest_instruction(list), two);
-    sched_list_remove(list, two);
-    EXPECT_EQ(sched_find_earliest_instruction(list), three);
-    sched_list_remove(list, three);  // the last item: the list's end moves back
-    sched_list_add_unique(list, two, POOL_SCRATCH);
-    EXPECT_EQ(lines_of(list), (std::vector<int32_t>{1, 2}));
-    sched_list_remove(list, one);
-    sched_list_remove(list, two);
-    EXPECT_EQ(list.count, 0);
-    EXPECT_EQ(list.first, nullptr);
-    EXPECT_EQ(sched_find_earliest_instruction(list), nullptr);
 }
 
 // ---- Graph ---------------------------------------------------------------------------
@@ -593,10 +567,20 @@ struct PlainNode {
     int earliest = 0;
 };
 
+// What the plain algorithm leaves of the graph, by source line: the roots,
+// every edge as "from->to@latency" node by node, each node's
+// predecessors, and the heights in program order.
+struct PlainGraph {
+    std::vector<int32_t> roots;
+    std::vector<std::string> edges;
+    std::vector<std::vector<int32_t>> predecessors;
+    std::vector<int32_t> heights;
+};
+
 // Builds the graph and schedules it the literal way: every earlier node
 // compared, predecessor lists found by searching every node's successors,
 // readiness found by looking each predecessor up in the schedule.
-std::vector<SchedInstruction*> plain_schedule(const SchedBlock* block, int pinned, std::vector<int>& heights) {
+std::vector<SchedInstruction*> plain_schedule(const SchedBlock* block, int pinned, PlainGraph& graph) {
     std::vector<PlainNode> nodes;
     std::vector<int> roots;
     for (SchedInstruction* r = block->first; r != nullptr; r = r->next) {
@@ -673,7 +657,17 @@ std::vector<SchedInstruction*> plain_schedule(const SchedBlock* block, int pinne
     }
     std::vector<SchedInstruction*> result;
     for (int n : schedule) result.push_back(nodes[n].instruction);
-    for (const PlainNode& node : nodes) heights.push_back(node.height);
+    for (int r : roots) graph.roots.push_back(nodes[r].instruction->line);
+    for (const PlainNode& node : nodes) {
+        for (int s : node.successors)
+            graph.edges.push_back(std::to_string(node.instruction->line) + "->" +
+                                  std::to_string(nodes[s].instruction->line) + "@" +
+                                  std::to_string(sched_edge_latency(node.instruction, nodes[s].instruction)));
+        std::vector<int32_t> lines;
+        for (int p : node.predecessors) lines.push_back(nodes[p].instruction->line);
+        graph.predecessors.push_back(lines);
+        graph.heights.push_back(node.height);
+    }
     return result;
 }
 
@@ -786,20 +780,33 @@ TEST_F(SchedTest, CountingSchedulerAndFillerAgreeWithThePlainAlgorithms) {
         // Now and then the first instructions are the slots of a branch the
         // source delayed itself.
         const int pinned = round % 8 == 5 ? std::min(size, 1 + static_cast<int>(random() % 2)) : 0;
-        std::vector<int> expected_heights;
-        std::vector<SchedInstruction*> expected = plain_schedule(b, pinned, expected_heights);
+        PlainGraph graph;
+        std::vector<SchedInstruction*> expected = plain_schedule(b, pinned, graph);
         SchedDag* dag = sched_build_dag(b);
         b->dag = dag;
         dag->pinned = pinned;
         sched_list_schedule(dag);
         std::vector<SchedInstruction*> actual;
-        for (const SchedPtrItem* item = dag->schedule.first; item != nullptr; item = item->next)
+        for (const SchedPtrItem* item = dag->schedule.head; item != nullptr; item = item->next)
             actual.push_back(item->pointer->instruction);
         ASSERT_EQ(actual, expected) << "round " << round;
         std::vector<int> actual_heights;
         for (const SchedNode* node = dag->nodes.head; node != nullptr; node = node->next)
             actual_heights.push_back(node->height);
-        ASSERT_EQ(actual_heights, expected_heights) << "round " << round;
+        ASSERT_EQ(actual_heights, graph.heights) << "round " << round;
+        // The lists the debug page shows.
+        ASSERT_EQ(lines_of(dag->roots), graph.roots) << "round " << round;
+        sched_build_edges(dag);
+        ASSERT_EQ(edges(dag), graph.edges) << "round " << round;
+        std::vector<std::vector<int32_t>> actual_predecessors;
+        for (const SchedNode* node = dag->nodes.head; node != nullptr; node = node->next) {
+            actual_predecessors.push_back(lines_of(node->predecessors));
+            std::vector<int32_t> targets;
+            for (const SchedEdge* edge = node->edges.head; edge != nullptr; edge = edge->next)
+                targets.push_back(edge->to->instruction->line);
+            ASSERT_EQ(lines_of(node->successors), targets) << "round " << round;
+        }
+        ASSERT_EQ(actual_predecessors, graph.predecessors) << "round " << round;
         for (size_t i = 0; i < actual.size(); ++i)
             if (actual[i]->line != static_cast<int32_t>(i) + 1) {
                 reordered += 1;
