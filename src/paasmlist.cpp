@@ -55,50 +55,33 @@ void lst_count_line() {
     ++listing_page_lines;
 }
 
-// One field of up to `per_line` elements from `first`, 20 characters wide,
-// appended to `line`.
-void lst_element_field(std::string& line, uint32_t first) {
-    uint32_t count = listing_object_count > 0 ? static_cast<uint32_t>(listing_object_count) : 0;
+// How many elements a line shows, and the hexadecimal digits of each: two
+// 32-bit words, four halfwords or six bytes, each with a blank after it,
+// in a field of 20 characters.
+struct ElementLayout {
+    uint32_t per_line;
+    int digits;
+};
+
+ElementLayout lst_element_layout() {
     switch (listing_element_size) {
-    case 4:
-        for (uint32_t i = first; i < first + 2; ++i) {
-            if (i < count) {
-                lst_append_hex(line, listing_object_data[i], 8);
-                line += ' ';
-            } else {
-                line.append(9, ' ');
-            }
-        }
-        line += "  ";
-        break;
-    case 2:
-        for (uint32_t i = first; i < first + 4; ++i) {
-            if (i < count) {
-                lst_append_hex(line, listing_object_data[i] & 0xFFFFu, 4);
-                line += ' ';
-            } else {
-                line.append(5, ' ');
-            }
-        }
-        break;
-    default: {
-        size_t start = line.size();
-        for (uint32_t i = first; i < first + 6 && i < count; ++i) {
-            lst_append_hex(line, listing_object_data[i] & 0xFFu, 2);
-            line += ' ';
-        }
-        line.resize(start + 20, ' ');
-        break;
-    }
+    case 4: return {2, 8};
+    case 2: return {4, 4};
+    default: return {6, 2};
     }
 }
 
-uint32_t lst_elements_per_line() {
-    switch (listing_element_size) {
-    case 4: return 2;
-    case 2: return 4;
-    default: return 6;
+// The elements of one line from `first`, padded to the field's width.
+void lst_element_field(std::string& line, uint32_t first) {
+    const uint32_t count = listing_object_count > 0 ? static_cast<uint32_t>(listing_object_count) : 0;
+    const ElementLayout layout = lst_element_layout();
+    const uint32_t mask = layout.digits == 8 ? 0xFFFFFFFFu : (1u << (4 * layout.digits)) - 1;
+    const size_t start = line.size();
+    for (uint32_t i = first; i < first + layout.per_line && i < count; ++i) {
+        lst_append_hex(line, listing_object_data[i] & mask, layout.digits);
+        line += ' ';
     }
+    line.resize(start + 20, ' ');
 }
 
 // Takes over the elements of one setter call, with the geometry of the
@@ -117,13 +100,12 @@ void lst_set_elements(uint32_t address, uint32_t count, const T* values) {
 
 bool lst_wanted() { return listing_file != nullptr && pass_number == 2 && (option_flags & OPT_LISTING) != 0; }
 
-void lst_open(const std::string& source_name, std::string& listing_name) {
+void lst_open(const std::string&, std::string& listing_name) {
     listing_column_heading = "Location Object              Type  Line Source";
     listing_page_lines = LISTING_NEW_PAGE;
     listing_page = 0;
     listing_has_object = false;
     listing_object_count = 0;
-    if (listing_name.empty()) listing_name = asm_default_file_name(source_name, ".lst");
     asm_output_file_name(listing_name, ".lst", 8);
     listing_file = std::fopen(listing_name.c_str(), "w");
     if (listing_file == nullptr) diag_fatal(8, listing_name.c_str());
@@ -146,6 +128,11 @@ void lst_close(int aborting) {
     bool failed = std::ferror(file) != 0;
     if (std::fclose(file) != 0) failed = true;
     if (failed && !aborting) diag_fatal(9);
+}
+
+void lst_new_page(const char* heading) {
+    listing_page_lines = LISTING_NEW_PAGE;
+    listing_column_heading = heading;
 }
 
 void lst_start_page() {
@@ -236,7 +223,7 @@ void lst_print_statement() {
     std::fwrite(line.data(), 1, line.size(), listing_file);
 
     if (listing_has_object && listing_object_count > 0) {
-        uint32_t per_line = lst_elements_per_line();
+        uint32_t per_line = lst_element_layout().per_line;
         for (uint32_t first = per_line; first < static_cast<uint32_t>(listing_object_count); first += per_line) {
             lst_count_line();
             uint64_t address = uint64_t{listing_object_address} + uint64_t{first} * listing_element_units;

@@ -26,6 +26,8 @@ void lst_close(int aborting);
 void lst_end_statement();
 void lst_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void lst_start_page();
+// The next line starts a new page, under `heading`.
+void lst_new_page(const char* heading);
 void lst_print_statement();
 void lst_flush_messages();
 void lst_queue_message(const char* text);

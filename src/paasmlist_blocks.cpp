@@ -32,8 +32,7 @@ int32_t pa_estimated_saving(const PaBlock* block) {
 }  // namespace
 
 void lst_dump_blocks(const PaBlockList& list, const char* title) {
-    listing_page_lines = LISTING_NEW_PAGE;
-    listing_column_heading = title;
+    lst_new_page(title);
     int32_t total = 0;
     for (const PaBlock* block = list.head; block != nullptr; block = block->next) {
         const int id = static_cast<int>(block->id);

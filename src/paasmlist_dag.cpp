@@ -31,12 +31,11 @@ MaskText masks_of(const SchedInstruction* instruction) {
 void lst_dump_dag(const SchedBlock* block) {
     const SchedDag* dag = block->dag;
     if (dag == nullptr) return;
-    listing_page_lines = LISTING_NEW_PAGE;
-    listing_column_heading = "Scheduler DAG";
+    lst_new_page("Scheduler DAG");
 
     lst_printf("\n");
     lst_printf("DAG Roots:\n");
-    for (const SchedPtrItem* item = dag->roots.first; item != nullptr; item = item->next) {
+    for (const SchedPtrItem* item = dag->roots.head; item != nullptr; item = item->next) {
         lst_printf("%s\n", masks_of(item->pointer->instruction).text);
     }
 
@@ -47,9 +46,9 @@ void lst_dump_dag(const SchedBlock* block) {
         for (const SchedEdge* edge = node->edges.head; edge != nullptr; edge = edge->next)
             lst_printf("\tEdge: [%02d]->[%02d] @ %d\n", edge->from->instruction->line, edge->to->instruction->line,
                        static_cast<int>(edge->latency));
-        for (const SchedPtrItem* item = node->successors.first; item != nullptr; item = item->next)
+        for (const SchedPtrItem* item = node->successors.head; item != nullptr; item = item->next)
             lst_printf("\tSucc: [%02d]\n", item->pointer->instruction->line);
-        for (const SchedPtrItem* item = node->predecessors.first; item != nullptr; item = item->next)
+        for (const SchedPtrItem* item = node->predecessors.head; item != nullptr; item = item->next)
             lst_printf("\tPred: [%02d]\n", item->pointer->instruction->line);
     }
 
@@ -61,7 +60,7 @@ void lst_dump_dag(const SchedBlock* block) {
 
     lst_printf("\n");
     lst_printf("DAG Schedule:\n");
-    for (const SchedPtrItem* item = dag->schedule.first; item != nullptr; item = item->next) {
+    for (const SchedPtrItem* item = dag->schedule.head; item != nullptr; item = item->next) {
         const SchedInstruction* instruction = item->pointer->instruction;
         const char* slot = instruction == block->first_slot    ? ", Slot=1"
                            : instruction == block->second_slot ? ", Slot=2"

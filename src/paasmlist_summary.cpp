@@ -15,11 +15,6 @@
 
 namespace {
 
-void lst_new_page(const char* heading) {
-    listing_page_lines = LISTING_NEW_PAGE;
-    listing_column_heading = heading;
-}
-
 // The value text of a symbol on the symbol-table page; false when the
 // symbol is not listed.
 bool lst_symbol_value_text(const Symbol* symbol, std::string& text) {
