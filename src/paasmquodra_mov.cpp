@@ -124,12 +124,6 @@ bool token_is_w_register() {
     return reg != nullptr && reg->register_kind == REG_W;
 }
 
-// Whether the current token may be a register operand; a name that is not
-// equated to a register is then left for the address forms.
-bool token_may_be_register() {
-    return current_token.code == TOK_REGISTER || current_token.code == TOK_SYMBOL || current_token.code == TOK_NAME;
-}
-
 // The offset of [Wn+lit]: an absolute integer in the move's range.
 int parse_offset(MovAddress& address, bool byte_move) {
     ExprValue value;
@@ -425,11 +419,11 @@ int encode_w_source(TgtInstruction& ins, const RegisterEntry* ws) {
     int status = match_expect_comma();
     if (status != 0) return status;
     if (current_token.code == TOK_LBRACKET) return encode_indirect_store(ins, ws);
-    if (token_may_be_register()) {
+    if (tgt_register_ahead() != nullptr) {
         const RegisterEntry* wd = nullptr;
         status = tgt_parse_register(wd);
-        if (status == 0) return wd->register_kind == REG_W ? encode_register_move(ins, ws, wd) : 14;
-        if (status != 29) return status;
+        if (status != 0) return status;
+        return wd->register_kind == REG_W ? encode_register_move(ins, ws, wd) : 14;
     }
     // Ws,f: a 16-bit data address; the size suffix is not looked at.
     ins.words[0] = WORD_ADDRESS_STORE | number_of(ws);
@@ -500,12 +494,12 @@ int encode_operands(TgtInstruction& ins) {
         default:
             break;
     }
-    if (token_may_be_register()) {
+    // A name that stands for no register is left for the address forms.
+    if (tgt_register_ahead() != nullptr) {
         const RegisterEntry* reg = nullptr;
         int status = tgt_parse_register(reg);
-        if (status == 0) return encode_register_source(ins, reg);
-        // 29: a name that stands for no register, left as it was.
-        if (status != 29) return status;
+        if (status != 0) return status;
+        return encode_register_source(ins, reg);
     }
     return encode_address_source(ins);
 }
