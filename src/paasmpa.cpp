@@ -57,6 +57,10 @@ bool pa_word_is_skip_or_repeat(uint32_t word) {
     }
 }
 
+void pa_reset_list(PaBlockList& list) { list = PaBlockList{}; }
+
+}  // namespace
+
 bool pa_word_is_unconditional_transfer(uint32_t word) {
     switch (word & 0xFF0000u) {
         case 0x040000u:  // GOTO with an address
@@ -78,10 +82,6 @@ bool pa_word_is_unconditional_transfer(uint32_t word) {
     if ((word & 0xFFFFF0u) == 0x010400u) return true;  // GOTO Wn (families 0x60)
     return (word & 0xFF87F0u) == 0x018400u;            // GOTO.L Wn
 }
-
-void pa_reset_list(PaBlockList& list) { list = PaBlockList{}; }
-
-}  // namespace
 
 bool pa_is_skip_or_repeat(const PaInstruction* record) {
     return pa_word_is_skip_or_repeat(record->encoding.word);

@@ -95,3 +95,5 @@ PaBlock* pa_new_block(PaBlockList& list, Section* section);
 // Tests on a record's instruction word (its follower is not looked at).
 bool pa_is_skip_or_repeat(const PaInstruction* record);
 bool pa_is_unconditional_transfer(const PaInstruction* record);
+// The same test on an instruction word, e.g. a fused follower's.
+bool pa_word_is_unconditional_transfer(uint32_t word);

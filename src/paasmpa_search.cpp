@@ -369,10 +369,7 @@ int32_t pa_window_words(const PaOccurrenceList* list) {
 // A skip or REPEAT fused with an unconditional transfer: as the end of a
 // closed body its transfer would leave the body without returning.
 bool pa_is_conditional_transfer_pair(const PaInstruction* record) {
-    if (record->follower == nullptr) return false;
-    PaInstruction shadow{};
-    shadow.encoding = *record->follower;
-    return pa_is_unconditional_transfer(&shadow);
+    return record->follower != nullptr && pa_word_is_unconditional_transfer(record->follower->word);
 }
 
 void pa_accept(PaBlock* block, const PaOccurrenceList* occurrences) {

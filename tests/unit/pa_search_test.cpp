@@ -689,10 +689,7 @@ PaOccurrenceList* collect(PaOccurrenceList* list, PaBlock* window_block, PaInstr
 }
 
 bool transfer_pair(const PaInstruction* record) {
-    if (record->follower == nullptr) return false;
-    PaInstruction shadow{};
-    shadow.encoding = *record->follower;
-    return pa_is_unconditional_transfer(&shadow);
+    return record->follower != nullptr && pa_word_is_unconditional_transfer(record->follower->word);
 }
 
 int32_t try_window(PaBlock* b, int32_t p, int32_t length) {
