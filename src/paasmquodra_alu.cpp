@@ -114,13 +114,7 @@ int alu_file_register(TgtInstruction& ins, uint32_t file_word, uint32_t uses) {
     int status = tgt_parse_file_register(word, &ins.relocation, 0);
     if (status != 0) return status;
     tgt_apply_size_suffix(word);
-    if (token_is(TOK_COMMA)) {
-        lex_next_token();
-        return tgt_parse_wreg(ins.arch.defs, ins.hazard.defs);
-    }
-    word |= WORD_RESULT_TO_FILE;
-    ins.arch.defs |= RES_DATA_MEMORY;
-    return 0;
+    return tgt_parse_file_result(ins);
 }
 
 // ---- Class 8 ----------------------------------------------------------------------
@@ -371,6 +365,16 @@ bool tgt_take_byte_suffix() {
 
 void tgt_note_stack_pointer(TgtInstruction& ins, const RegisterEntry* reg) {
     if (reg->register_kind == REG_W && reg->register_mask == W15_MASK) ins.ends_block = 1;
+}
+
+int tgt_parse_file_result(TgtInstruction& ins) {
+    if (token_is(TOK_COMMA)) {
+        lex_next_token();
+        return tgt_parse_wreg(ins.arch.defs, ins.hazard.defs);
+    }
+    ins.words[0] |= WORD_RESULT_TO_FILE;
+    ins.arch.defs |= RES_DATA_MEMORY;
+    return 0;
 }
 
 int tgt_encode_compare_skip_branch(const MnemonicEntry* row) { return tgt_encode_pattern(row, compare_operands); }

@@ -1,4 +1,4 @@
-// Two operand steps that the ALU, compare and bit encoders share with the
+// Three operand steps that the ALU, compare and bit encoders share with the
 // other encoder families.
 #pragma once
 
@@ -13,3 +13,7 @@ bool tgt_take_byte_suffix();
 
 // Marks the block's end when the register is the stack pointer W15.
 void tgt_note_stack_pointer(TgtInstruction& ins, const RegisterEntry* reg);
+
+// Where a file-register form puts its result, after f: ", WREG" sends it
+// to W0 (bit 13 clear); nothing more sends it back to f (bit 13 set).
+int tgt_parse_file_result(TgtInstruction& ins);

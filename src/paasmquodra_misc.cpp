@@ -24,13 +24,7 @@ int file_skip_operands(TgtInstruction& ins) {
     ins.arch.uses |= RES_DATA_MEMORY;
     if (status != 0) return status;
     if ((tgt_alternate_word(ins.row, 0) & MISC_RESULT_TO_FILE) == 0) return 0;
-    if (current_token.code == TOK_COMMA) {
-        lex_next_token();
-        return tgt_parse_wreg(ins.arch.defs, ins.hazard.defs);
-    }
-    word |= MISC_RESULT_TO_FILE;
-    ins.arch.defs |= RES_DATA_MEMORY;
-    return 0;
+    return tgt_parse_file_result(ins);
 }
 
 // The second operand of CP Wb: a literal (five bits, or eight split in two
