@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr const char* pa_source_name = "../src/paasmpa";
-
 // The class of every W15-relative move encoding seen so far: relocating a
 // move looks for an instruction with its new encoding here instead of
 // walking all blocks. Built from the blocks at the first relocation of a

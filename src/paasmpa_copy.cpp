@@ -25,7 +25,6 @@ constexpr int FATAL_INTERNAL = 1;
 constexpr int ORDER_INCOMPLETE = 3124;
 constexpr int NOT_IN_ORDER = 3255;
 constexpr int NOT_A_STACK_MOVE = 3467;
-const char* const pa_source_name = "../src/paasmpa";
 
 // The closed aggregations in writing order, and each one's place in it by id.
 PaBlock** closed_write_order = nullptr;

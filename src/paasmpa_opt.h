@@ -40,6 +40,10 @@ struct PaLabelConflict {
     int32_t inside_reference;
 };
 
+// The source named by the internal-error checks of the optimiser and the
+// writer.
+inline constexpr const char* pa_source_name = "../src/paasmpa";
+
 // The class id counter: a new positive id is the counter after incrementing
 // it, a new negative id its negation.
 extern int32_t last_class_id;

@@ -19,8 +19,6 @@ int32_t last_class_id = 0;
 
 namespace {
 
-constexpr const char* pa_source_name = "../src/paasmpa";
-
 // Bits 23..19 of a move word: 18 loads from [Ws+Slit10], 19 stores to
 // [Wd+Slit10]; the base register sits in bits 3..0 or 10..7.
 constexpr uint32_t move_opcode(uint32_t word) { return (word >> 19) & 0x1Fu; }

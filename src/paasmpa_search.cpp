@@ -359,6 +359,9 @@ PaOccurrenceList* pa_find_repeats(int32_t window_state, int32_t position, int32_
     return list;
 }
 
+// Program words of a call in `section`: the long form beyond 0x7FFF elements.
+int32_t pa_call_words(const Section* section) { return section != nullptr && section->size > 0x7FFF ? 2 : 1; }
+
 int32_t pa_window_words(const PaOccurrenceList* list) {
     int32_t words = 0;
     const PaInstruction* record = list->head->first;
@@ -531,8 +534,7 @@ bool pa_is_profitable(const PaOccurrenceList* list, int32_t length) {
     if (list == nullptr || list->count < 2) return false;
     const int32_t n = list->count;
     const int32_t s = pa_window_words(list);
-    const Section* section = list->head->block->section;
-    const int32_t c = section != nullptr && section->size > 0x7FFF ? 2 : 1;
+    const int32_t c = pa_call_words(list->head->block->section);
     const PaInstruction* last = pa_nth_instruction(list->head->first, length - 1);
     if (last == nullptr) return false;
     if (pa_is_unconditional_transfer(last)) return (n - 1) * (s - c) > 0;
@@ -572,8 +574,7 @@ int32_t pa_try_window(PaBlock* block, int32_t position, int32_t length) {
         // A window no larger than a call never pays, however often it
         // occurs: its repeats need not be looked for.
         const int32_t words = state.prefix_words[position + length] - state.prefix_words[position];
-        const int32_t call_words = block->section != nullptr && block->section->size > 0x7FFF ? 2 : 1;
-        if (words <= call_words) {
+        if (words <= pa_call_words(block->section)) {
             ++position;
             continue;
         }

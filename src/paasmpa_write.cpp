@@ -36,7 +36,6 @@ constexpr int FATAL_OPENING_OUTPUT = 10;
 constexpr int FATAL_WRITING_OUTPUT = 11;
 constexpr int MISSING_STORED_LINE = 3711;
 constexpr int MISSING_AGGREGATION = 3640;  // a call of an aggregation that was never filed
-const char* const pa_source_name = "../src/paasmpa";
 
 // A section of more than this many elements needs the long call and jump.
 constexpr uint32_t SHORT_FORM_ELEMENTS = 0x7FFF;
