@@ -3,14 +3,15 @@
 // Both classes take the bit in a register operand (any addressing mode,
 // bit number as a literal, or for BTST in a W register) or in a file
 // register (bit number of the byte or word at f). The first operand decides:
-// anything the effective-address parser does not take as its own is a
-// file register.
+// anything that is neither a register (or a name equated to one) nor '[' is
+// a file register.
 #include <cstring>
 
 #include "paasmdriver.h"
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmquodra_alu.h"
+#include "paasmquodra_operand.h"
 #include "paasmsym.h"
 
 namespace {
@@ -120,14 +121,13 @@ int bit_file_form(TgtInstruction& ins, bool modify) {
 }
 
 int bit_operands(TgtInstruction& ins, bool modify) {
-    int32_t first = current_token.code;
+    // A first operand that is no register at all is a file register; a
+    // register of another kind is reported as such.
+    if (!tgt_address_ahead()) return bit_file_form(ins, modify);
     int status = tgt_parse_effective_address(ins.words[0], ins.arch, ins.hazard, 0, ins.ends_block,
                                              register_role(ins.row, modify));
-    if (status == 0) return bit_register_form(ins, modify);
-    // A first operand that is no register at all is a file register; a
-    // register of another kind, or '[', has been taken by the parser.
-    if (status == 29 && first != TOK_REGISTER && first != TOK_LBRACKET) return bit_file_form(ins, modify);
-    return status;
+    if (status != 0) return status;
+    return bit_register_form(ins, modify);
 }
 
 int bit_modify_operands(TgtInstruction& ins) { return bit_operands(ins, true); }
