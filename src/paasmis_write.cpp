@@ -149,11 +149,6 @@ void sched_write_source_line(int32_t line, char prefix) {
 }
 
 int sched_is_scheduled_line(int32_t line, const SchedBlock* block) {
-    if (line_owner == nullptr) {
-        for (const SchedInstruction* item = block->first; item != nullptr; item = item->next)
-            if (item->line == line || item->merged_line == line) return 1;
-        return 0;
-    }
     return line > 0 && line < line_owner_size && line_owner[line] == block ? 1 : 0;
 }
 

@@ -134,25 +134,32 @@ TEST_F(ListingTest, ValueTextsByType) {
 }
 
 TEST_F(ListingTest, ElementsArePrintedAtTheSectionsWidth) {
+    Section section{};
+    current_section = &section;
+    auto geometry = [&](int32_t bytes, int32_t units) {
+        section.bytes_per_element = bytes;
+        section.units_per_element = units;
+    };
     // Program memory: 32-bit elements, two a line, addresses two units apart.
-    Section text{};
-    text.bytes_per_element = 4;
-    text.units_per_element = 2;
-    current_section = &text;
+    geometry(4, 2);
     const uint32_t words[5] = {0x00FE0000, 0x0D212345, 3, 4, 5};
     lst_set_longs(4, 5, words);
     lst_end_statement();
+    // Halfwords: four a line.
+    geometry(2, 1);
+    const uint16_t values[5] = {0x0001, 0xBEEF, 0x0A0B, 0x7FFF, 0x8000};
+    lst_set_words(0x20, 5, values);
+    lst_end_statement();
     // A byte section handed 16-bit values prints their low bytes only.
-    Section data{};
-    data.bytes_per_element = 1;
-    data.units_per_element = 1;
-    current_section = &data;
+    geometry(1, 1);
     const uint16_t halves[2] = {0x1234, 0xABCD};
     lst_set_words(0x10, 2, halves);
     lst_end_statement();
     std::string expected = "00000004 00FE0000 0D212345   " + statement_tail +
                            "00000008 00000003 00000004      d     7\n" +
                            "0000000C 00000005" + std::string(15, ' ') + "d     7\n" +
+                           "00000020 0001 BEEF 0A0B 7FFF " + statement_tail +
+                           "00000024 8000" + std::string(16, ' ') + "   d     7\n" +
                            "00000010 34 CD               " + statement_tail;
     EXPECT_EQ(body(), expected);
     current_section = nullptr;
