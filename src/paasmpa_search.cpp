@@ -458,6 +458,14 @@ void pa_index_aggregations() {
     indexed_counts[1] = opened_aggregation_list.count;
 }
 
+// A search files new lists, possibly at the addresses and with the counts of
+// an earlier run's in this process: the index is made again.
+void pa_forget_aggregation_index() {
+    aggregation_by_id.clear();
+    indexed_heads[0] = indexed_heads[1] = nullptr;
+    indexed_counts[0] = indexed_counts[1] = -1;
+}
+
 FiledAggregation pa_lookup_aggregation(uint32_t id) {
     if (indexed_heads[0] != closed_aggregation_list.head || indexed_heads[1] != opened_aggregation_list.head ||
         indexed_counts[0] != closed_aggregation_list.count || indexed_counts[1] != opened_aggregation_list.count)
@@ -603,6 +611,7 @@ PaBlock* pa_find_aggregation(uint32_t id) { return pa_lookup_aggregation(id).blo
 void pa_search_blocks() {
     basic_block_list.next_id = 0;
     pa_forget_class_lookup();
+    pa_forget_aggregation_index();
     pa_index_labels();
     pa_search_begin();
     indexed_length = 0;
