@@ -375,8 +375,7 @@ bool pa_is_conditional_transfer_pair(const PaInstruction* record) {
     return record->follower != nullptr && pa_word_is_unconditional_transfer(record->follower->word);
 }
 
-void pa_accept(PaBlock* block, const PaOccurrenceList* occurrences) {
-    PaOccurrenceList* list = const_cast<PaOccurrenceList*>(occurrences);
+void pa_accept(PaBlock* block, PaOccurrenceList* list) {
     PaBlock* aggregation = pa_new_block(basic_block_list, block->section);
     PaCallSite* sites = pa_replace_occurrences(list, aggregation);
     pa_make_aggregation(list, aggregation, sites);
@@ -586,7 +585,7 @@ int32_t pa_try_window(PaBlock* block, int32_t position, int32_t length) {
             ++position;
             continue;
         }
-        const PaOccurrenceList* list = pa_find_repeats(index, position, length, opened);
+        PaOccurrenceList* list = pa_find_repeats(index, position, length, opened);
         if (list != nullptr && pa_is_profitable(list, length)) {
             pa_accept(block, list);
             return position + 1;
