@@ -24,6 +24,10 @@ namespace {
 // The last block of schedule_block_list, where the next one is appended.
 SchedBlock* schedule_block_tail = nullptr;
 
+// A delayed form that the source wrote, until the next instruction: the
+// block that instruction opens begins with its slots.
+const SchedInstruction* last_delayed_branch = nullptr;
+
 bool sched_recording() { return (option_flags & OPT_SCHEDULE) != 0 && pass_number >= 2; }
 
 }  // namespace
@@ -36,6 +40,7 @@ void sched_begin_pass() {
         schedule_open_block = nullptr;
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
+    last_delayed_branch = nullptr;
     if (branch_probability_symbol != nullptr) branch_probability_symbol->value.word = 0;
 }
 
@@ -60,7 +65,11 @@ SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch,
 }
 
 SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
-    if (schedule_open_block == nullptr) schedule_open_block = sched_new_block();
+    if (schedule_open_block == nullptr) {
+        schedule_open_block = sched_new_block();
+        schedule_open_block->delayed_before = last_delayed_branch;
+    }
+    last_delayed_branch = nullptr;
     SchedInstruction* record = sched_new_instruction(slots, arch, hazard);
     SchedBlock* block = schedule_open_block;
     if (block->last == nullptr)
@@ -90,13 +99,22 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
 
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard) {
     current_section->last_hazard_defs = hazard.defs;
-    if (sched_recording() && schedule_open_block != nullptr) {
-        if (pending_shadow != 0) slots = 0;
-        schedule_open_block->probability = probability;
-        SchedInstruction* branch = sched_new_instruction(slots, arch, hazard);
-        branch->shadow = pending_shadow;
-        branch->delayed_form = sched_line_has_delayed_form(line_buffer) ? 1 : 0;
-        schedule_open_block->branch = branch;
+    if (sched_recording()) {
+        // A delayed form keeps the slots the source gave it, also when it
+        // comes with no open block and so is not the branch of any block.
+        const bool delayed = sched_line_has_delayed_form(line_buffer);
+        SchedInstruction* branch = nullptr;
+        if (schedule_open_block != nullptr || delayed) {
+            if (pending_shadow != 0) slots = 0;
+            branch = sched_new_instruction(slots, arch, hazard);
+            branch->shadow = pending_shadow;
+            branch->delayed_form = delayed ? 1 : 0;
+        }
+        if (schedule_open_block != nullptr) {
+            schedule_open_block->probability = probability;
+            schedule_open_block->branch = branch;
+        }
+        last_delayed_branch = delayed ? branch : nullptr;
     }
     sched_end_block();
 }

@@ -37,6 +37,10 @@ struct SchedBlock {
     SchedInstruction* branch;
     SchedInstruction* first_slot;
     SchedInstruction* second_slot;
+    // The branch that the source wrote in its delayed form right before the
+    // block's first instruction, recorded or not: the block begins with its
+    // slot instructions. None for every other block.
+    const SchedInstruction* delayed_before;
 };
 
 // Every block in source order, and the block that receives instructions.

@@ -89,9 +89,9 @@ void sched_list_append(SchedPtrList& list, SchedNode* pointer, int pool);
 bool sched_branch_in_shadow(const SchedBlock* block);
 bool sched_branch_is_delayed_form(const SchedBlock* block);
 // How many of the block's first instructions fill the delay slots of the
-// delayed-form branch that ended the block before it (0 when there is
-// none, or when something else came between).
-int32_t sched_source_slot_count(const SchedBlock* previous, const SchedBlock* block);
+// delayed-form branch that the source wrote right before it (0 when there
+// is none, or when an instruction of another section came between).
+int32_t sched_source_slot_count(const SchedBlock* block);
 
 // ---- Scheduled-source writer -------------------------------------------------
 

@@ -298,9 +298,9 @@ bool sched_branch_is_delayed_form(const SchedBlock* block) {
     return block->branch != nullptr && block->branch->delayed_form != 0;
 }
 
-int32_t sched_source_slot_count(const SchedBlock* previous, const SchedBlock* block) {
-    if (previous == nullptr || !sched_branch_is_delayed_form(previous) || block->first == nullptr) return 0;
-    const SchedInstruction* branch = previous->branch;
+int32_t sched_source_slot_count(const SchedBlock* block) {
+    const SchedInstruction* branch = block->delayed_before;
+    if (branch == nullptr || block->first == nullptr) return 0;
     // The slots are the instructions right after the branch.
     if (block->first->ordinal != branch->ordinal + 1) return 0;
     int32_t count = 0;
@@ -441,11 +441,10 @@ void sched_list_schedule(SchedDag* dag) {
 
 void sched_schedule_blocks() {
     const bool dump = (option_flags & OPT_DEBUG_LISTING) != 0 && (option_flags & OPT_LISTING) != 0;
-    const SchedBlock* previous = nullptr;
-    for (SchedBlock* block = schedule_block_list; block != nullptr; previous = block, block = block->next) {
+    for (SchedBlock* block = schedule_block_list; block != nullptr; block = block->next) {
         SchedDag* dag = sched_build_dag(block);
         block->dag = dag;
-        dag->pinned = sched_source_slot_count(previous, block);
+        dag->pinned = sched_source_slot_count(block);
         sched_list_schedule(dag);
         sched_fill_delay_slots(block);
         if (dump) {

@@ -520,7 +520,30 @@ TEST_F(SchedTest, RecordedBranchKnowsItsShadowAndWhetherTheSourceDelayedIt) {
         EXPECT_EQ(b->branch->shadow, row.shadow) << row.line;
         EXPECT_EQ(b->branch->delayed_form, row.delayed_form) << row.line;
         EXPECT_EQ(sched_branch_in_shadow(b), row.shadow != 0) << row.line;
+        // The next instruction opens a block that begins with the slots of
+        // a delayed form.
+        main_source.line = 6;
+        sched_record_instruction(1, ResourcePair{W(3), W(4)}, ResourcePair{});
+        EXPECT_EQ(schedule_open_block->delayed_before, row.delayed_form != 0 ? b->branch : nullptr) << row.line;
     }
+
+    // A delayed form with no open block belongs to no block, and still
+    // begins the next block with its two slots.
+    schedule_open_block = nullptr;
+    std::snprintf(line_buffer, sizeof line_buffer, "%s", "\tpbra\t.L2\n");
+    main_source.line = 8;
+    text.instruction_count = 3;
+    sched_record_branch(2, 100, ResourcePair{}, ResourcePair{});
+    EXPECT_EQ(schedule_open_block, nullptr);
+    for (int32_t line : {9, 10, 11}) {
+        main_source.line = line;
+        text.instruction_count += 1;
+        sched_record_instruction(1, ResourcePair{W(line - 8), 0}, ResourcePair{});
+    }
+    SchedBlock* after = schedule_open_block;
+    ASSERT_NE(after->delayed_before, nullptr);
+    EXPECT_EQ(after->delayed_before->line, 8);
+    EXPECT_EQ(sched_source_slot_count(after), 2);
     current_section = nullptr;
     pass_number = 0;
 }
