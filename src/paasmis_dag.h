@@ -12,6 +12,9 @@
 
 struct SchedNode;
 
+// The bits of a resource mask: one per resource.
+constexpr int SCHED_RESOURCE_COUNT = 32;
+
 // A chain of records appended at the tail (nodes, edges, pointer items).
 template <class T>
 struct SchedChain {

@@ -27,10 +27,8 @@ uint32_t delayed_filled_count = 0;
 
 namespace {
 
-constexpr uint32_t STATUS_REGISTER = 0x80000000u;
 constexpr int32_t PROBABLY_TAKEN = 50;
 
-constexpr int RESOURCE_COUNT = 32;
 constexpr int32_t NO_DEPENDENT = -1;
 constexpr int32_t MANY_DEPENDENTS = -2;
 
@@ -57,10 +55,10 @@ struct SlotSearch {
 // instructions seen so far (capped at 2) touch it and write it, and the
 // last of them.
 struct LaterUse {
-    uint8_t touching[RESOURCE_COUNT] = {};
-    uint8_t writing[RESOURCE_COUNT] = {};
-    int32_t touched_at[RESOURCE_COUNT] = {};
-    int32_t written_at[RESOURCE_COUNT] = {};
+    uint8_t touching[SCHED_RESOURCE_COUNT] = {};
+    uint8_t writing[SCHED_RESOURCE_COUNT] = {};
+    int32_t touched_at[SCHED_RESOURCE_COUNT] = {};
+    int32_t written_at[SCHED_RESOURCE_COUNT] = {};
 };
 
 void note_dependents(int32_t& dependent, uint8_t count, int32_t at) {
@@ -84,13 +82,13 @@ SlotSearch sched_prepare_search(const SchedBlock* block, SchedInstruction* const
         const SchedInstruction* x = array[i];
         // Whatever touches what x writes, or writes what x reads.
         int32_t dependent = NO_DEPENDENT;
-        for (int r = 0; r < RESOURCE_COUNT; ++r) {
+        for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
             const uint32_t bit = 1u << r;
             if ((x->arch.defs & bit) != 0) note_dependents(dependent, later.touching[r], later.touched_at[r]);
             if ((x->arch.uses & bit) != 0) note_dependents(dependent, later.writing[r], later.written_at[r]);
         }
         search.dependent[i] = dependent;
-        for (int r = 0; r < RESOURCE_COUNT; ++r) {
+        for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
             const uint32_t bit = 1u << r;
             if (((x->arch.defs | x->arch.uses) & bit) != 0) {
                 if (later.touching[r] < 2) later.touching[r] += 1;
@@ -130,7 +128,7 @@ bool free_after(const SlotSearch& search, int32_t i, int32_t except) {
 // branch tests then comes from the slot, whatever the branch depends on
 // before it.
 bool status_exception(const SlotSearch& search, const SchedInstruction* last_slot) {
-    return search.branch->arch.uses == STATUS_REGISTER && (last_slot->arch.defs & STATUS_REGISTER) != 0;
+    return search.branch->arch.uses == RES_STATUS && (last_slot->arch.defs & RES_STATUS) != 0;
 }
 
 // Whether the branch depends on an instruction at the positions from..to.

@@ -37,8 +37,6 @@
 
 namespace {
 
-constexpr uint32_t STATUS_REGISTER = 0x80000000u;
-
 // The edge, successor and predecessor lists go once their block is done.
 void forget_graph_lists(SchedDag* dag) {
     for (SchedNode* node = dag->nodes.head; node != nullptr; node = node->next) {
@@ -85,7 +83,7 @@ int sched_depends(const SchedInstruction* a, const SchedInstruction* b) {
 
 int sched_depends_except_flags(const SchedInstruction* a, const SchedInstruction* b) {
     uint32_t overlap = (a->arch.defs & b->arch.uses) | (a->arch.uses & b->arch.defs) | (a->arch.defs & b->arch.defs);
-    return (overlap & ~STATUS_REGISTER) != 0;
+    return (overlap & ~RES_STATUS) != 0;
 }
 
 int sched_edge_latency(const SchedInstruction* a, const SchedInstruction* b) {
@@ -103,8 +101,6 @@ void sched_list_append(SchedPtrList& list, SchedNode* pointer, int pool) {
 
 // ---- The graph ---------------------------------------------------------------------
 
-constexpr int RESOURCE_COUNT = 32;
-
 struct SchedResourceIndex {
     int32_t count;
     SchedNode** node_of;  // by program position
@@ -112,11 +108,11 @@ struct SchedResourceIndex {
     // writes it, and at a writer the readers since the writer before it
     // that are not yet scheduled, at a reader the position of the next
     // writer (-1 for none).
-    int32_t length[RESOURCE_COUNT];
-    int32_t* touchers[RESOURCE_COUNT];
-    uint8_t* writes[RESOURCE_COUNT];
-    int32_t* remaining[RESOURCE_COUNT];
-    int32_t* next_writer[RESOURCE_COUNT];
+    int32_t length[SCHED_RESOURCE_COUNT];
+    int32_t* touchers[SCHED_RESOURCE_COUNT];
+    uint8_t* writes[SCHED_RESOURCE_COUNT];
+    int32_t* remaining[SCHED_RESOURCE_COUNT];
+    int32_t* next_writer[SCHED_RESOURCE_COUNT];
     // Per node, its places in those lists: entries entry_start[i] to
     // entry_start[i+1]-1.
     int32_t* entry_start;
@@ -139,7 +135,7 @@ uint32_t touched(const SchedInstruction* instruction) { return instruction->arch
 // and each node's count of conditions.
 void reset_conditions(SchedResourceIndex* index) {
     for (int32_t i = 0; i < index->count; ++i) index->node_of[i]->waiting = 0;
-    for (int r = 0; r < RESOURCE_COUNT; ++r) {
+    for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
         int32_t readers = 0;
         bool writer_seen = false;
         for (int32_t k = 0; k < index->length[r]; ++k) {
@@ -174,7 +170,7 @@ SchedResourceIndex* build_resource_index(SchedDag* dag) {
         position += 1;
         const uint32_t mask = touched(instruction);
         entries += std::popcount(mask);
-        for (int r = 0; r < RESOURCE_COUNT; ++r)
+        for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r)
             if ((mask >> r) & 1u) index->length[r] += 1;
         if ((instruction->hazard.defs & ~instruction->arch.defs) != 0 ||
             (instruction->hazard.uses & ~instruction->arch.uses) != 0)
@@ -183,18 +179,18 @@ SchedResourceIndex* build_resource_index(SchedDag* dag) {
     index->entry_start[count] = entries;
     index->entry_resource = scratch_array<uint8_t>(entries);
     index->entry_position = scratch_array<int32_t>(entries);
-    for (int r = 0; r < RESOURCE_COUNT; ++r) {
+    for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
         index->touchers[r] = scratch_array<int32_t>(index->length[r]);
         index->writes[r] = scratch_array<uint8_t>(index->length[r]);
         index->remaining[r] = scratch_array<int32_t>(index->length[r]);
         index->next_writer[r] = scratch_array<int32_t>(index->length[r]);
     }
-    int32_t filled[RESOURCE_COUNT] = {};
+    int32_t filled[SCHED_RESOURCE_COUNT] = {};
     for (int32_t i = 0; i < count; ++i) {
         const SchedInstruction* instruction = index->node_of[i]->instruction;
         const uint32_t mask = touched(instruction);
         int32_t entry = index->entry_start[i];
-        for (int r = 0; r < RESOURCE_COUNT; ++r) {
+        for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
             if (((mask >> r) & 1u) == 0) continue;
             const int32_t k = filled[r]++;
             index->touchers[r][k] = i;
@@ -204,7 +200,7 @@ SchedResourceIndex* build_resource_index(SchedDag* dag) {
             entry += 1;
         }
     }
-    for (int r = 0; r < RESOURCE_COUNT; ++r) {
+    for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
         int32_t next = -1;
         for (int32_t k = index->length[r] - 1; k >= 0; --k) {
             index->next_writer[r][k] = next;
@@ -246,15 +242,15 @@ void release_dependents(const SchedResourceIndex* index, const SchedNode* node, 
 // greatest height among the later nodes that touch, write, or use as a
 // pointer each resource.
 void heights_by_resource(SchedDag* dag) {
-    int32_t touch_max[RESOURCE_COUNT] = {};
-    int32_t write_max[RESOURCE_COUNT] = {};
-    int32_t pointer_max[RESOURCE_COUNT] = {};
+    int32_t touch_max[SCHED_RESOURCE_COUNT] = {};
+    int32_t write_max[SCHED_RESOURCE_COUNT] = {};
+    int32_t pointer_max[SCHED_RESOURCE_COUNT] = {};
     for (int32_t i = 0; i < dag->nodes.count; ++i) {
         SchedNode* node = dag->node_array[i];
         const SchedInstruction* instruction = node->instruction;
         int32_t below = 0;    // greatest height among the successors
         int32_t latency = 0;  // greatest among those a cycle away
-        for (int r = 0; r < RESOURCE_COUNT; ++r) {
+        for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
             const uint32_t bit = 1u << r;
             if ((instruction->arch.defs & bit) != 0) below = std::max(below, touch_max[r]);
             if ((instruction->arch.uses & bit) != 0) below = std::max(below, write_max[r]);
@@ -263,7 +259,7 @@ void heights_by_resource(SchedDag* dag) {
         int32_t height = std::max(1, below);
         if (latency > 0) height = std::max(height, latency + 1);
         node->height = height;
-        for (int r = 0; r < RESOURCE_COUNT; ++r) {
+        for (int r = 0; r < SCHED_RESOURCE_COUNT; ++r) {
             const uint32_t bit = 1u << r;
             if (((instruction->arch.defs | instruction->arch.uses) & bit) != 0)
                 touch_max[r] = std::max(touch_max[r], height);
