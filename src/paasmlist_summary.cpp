@@ -43,6 +43,8 @@ bool lst_symbol_value_text(const Symbol* symbol, std::string& text) {
     case CLASS_ILLEGAL:
         return false;
     default:
+        // An unclassed symbol would show the owner of its .def record, but
+        // .def records no owner here: it keeps the hexadecimal text.
         return true;
     }
 }
