@@ -224,3 +224,8 @@ void diag_warning(int number, ...) {
         diag_error(3);
     }
 }
+
+void diag_checked_vfprintf(FILE* file, int fatal, const char* format, va_list arguments) {
+    std::vfprintf(file, format, arguments);
+    if (std::ferror(file)) diag_fatal(fatal);
+}

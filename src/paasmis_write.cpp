@@ -23,9 +23,6 @@ int32_t last_printed_line = 0;
 
 namespace {
 
-constexpr int FATAL_INTERNAL = 1;
-constexpr int FATAL_OPENING_OUTPUT = 10;
-constexpr int FATAL_WRITING_OUTPUT = 11;
 constexpr int MISSING_LINE_PLACE = 1568;
 
 // The block each instruction line belongs to (its line or merged line),
@@ -113,9 +110,8 @@ bool sched_line_has_delayed_form(const char* line) {
 void sched_printf(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(scheduled_output_file, format, arguments);
+    diag_checked_vfprintf(scheduled_output_file, FATAL_WRITING_OUTPUT, format, arguments);
     va_end(arguments);
-    if (std::ferror(scheduled_output_file)) diag_fatal(FATAL_WRITING_OUTPUT);
 }
 
 void sched_open_output(const std::string&, std::string& output_name) {

@@ -151,9 +151,8 @@ void lst_printf(const char* format, ...) {
     lst_count_line();
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(listing_file, format, arguments);
+    diag_checked_vfprintf(listing_file, 9, format, arguments);
     va_end(arguments);
-    lst_check_write();
 }
 
 void lst_append_hex(std::string& line, uint32_t value, int digits) {

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int FATAL_INTERNAL = 1;
 constexpr int ORDER_INCOMPLETE = 3124;
 constexpr int NOT_IN_ORDER = 3255;
 constexpr int NOT_A_STACK_MOVE = 3467;

@@ -31,9 +31,6 @@ FILE* optimized_output_file = nullptr;
 
 namespace {
 
-constexpr int FATAL_INTERNAL = 1;
-constexpr int FATAL_OPENING_OUTPUT = 10;
-constexpr int FATAL_WRITING_OUTPUT = 11;
 constexpr int MISSING_STORED_LINE = 3711;
 constexpr int MISSING_AGGREGATION = 3640;  // a call of an aggregation that was never filed
 
@@ -102,9 +99,8 @@ int32_t pa_read_lines(int32_t n, Keep keep) {
 void pa_printf(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(optimized_output_file, format, arguments);
+    diag_checked_vfprintf(optimized_output_file, FATAL_WRITING_OUTPUT, format, arguments);
     va_end(arguments);
-    if (std::ferror(optimized_output_file)) diag_fatal(FATAL_WRITING_OUTPUT);
 }
 
 void pa_open_output(const std::string&, std::string& output_name) {
