@@ -28,7 +28,6 @@ constexpr uint32_t field_wb_alu(uint32_t n) { return n << 15; }    // bits 15-18
 
 constexpr uint32_t WORD_BYTE = 0x4000;            // the byte bit of .b
 constexpr uint32_t WORD_COMPARE_BYTE = 0x0400;    // the byte bit of the compare rows
-constexpr uint32_t WORD_RESULT_TO_FILE = 0x2000;  // file forms: the result goes to f
 constexpr uint32_t WORD_LITERAL_SOURCE = 0x0060;  // bits 5-6: the source is a 5-bit literal
 constexpr uint32_t WORD_SHIFT_BY_LITERAL = 0x0040;
 constexpr uint32_t WORD_SKIP_NEW_FAMILY = 0x0010;  // compare-and-skip on families 0x20 and 0x40

@@ -23,7 +23,7 @@ int file_skip_operands(TgtInstruction& ins) {
     int status = tgt_parse_file_register(word, &ins.relocation, 0);
     ins.arch.uses |= RES_DATA_MEMORY;
     if (status != 0) return status;
-    if ((tgt_alternate_word(ins.row, 0) & MISC_RESULT_TO_FILE) == 0) return 0;
+    if ((tgt_alternate_word(ins.row, 0) & WORD_RESULT_TO_FILE) == 0) return 0;
     return tgt_parse_file_result(ins);
 }
 

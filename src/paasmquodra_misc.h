@@ -20,8 +20,6 @@ static constexpr uint32_t misc_field_ws(uint32_t n) { return n; }
 static constexpr uint32_t misc_field_wd(uint32_t n) { return n << 7; }
 static constexpr uint32_t misc_field_wb(uint32_t n) { return n << 11; }
 
-// Bit 13 of the file-register forms: the result goes back to the file register.
-static constexpr uint32_t MISC_RESULT_TO_FILE = 0x2000;
 // Bits 5 and 6: the operand is a short literal, not an address.
 static constexpr uint32_t MISC_LITERAL_FORM = 0x60;
 

@@ -23,7 +23,6 @@ constexpr int DESTINATION_POSITION = 7;
 constexpr int FILE_REGISTER_POSITION = 0;
 
 constexpr uint32_t CP0_REGISTER_BYTE_BIT = 0x0400;  // bit 10: CP0 of a register in bytes
-constexpr uint32_t RESULT_TO_FILE = 0x2000;         // bit 13: the result goes to the file register
 
 // The words by which the no-operand class tells its instructions apart.
 constexpr uint32_t WORD_RETURN = 0x060000;  // RETURN, PRETURN
@@ -112,14 +111,9 @@ int parse_unary_file_register(TgtInstruction& ins) {
     if (tgt_alternate_word(ins.row, SLOT_FILE_FORM) == 0) return ERR_SYNTAX;
     int status = parse_file_form(ins, 0);
     if (status != 0) return status;
-    if (current_token.code != TOK_COMMA) {
-        ins.words[0] |= RESULT_TO_FILE;
-        ins.arch.defs |= RES_DATA_MEMORY;
-        return 0;
-    }
-    lex_next_token();
-    ins.arch.uses |= RES_DATA_MEMORY;
-    return tgt_parse_wreg(ins.arch.defs, ins.hazard.defs);
+    // With ", WREG" the memory is only read.
+    if (current_token.code == TOK_COMMA) ins.arch.uses |= RES_DATA_MEMORY;
+    return tgt_parse_file_result(ins);
 }
 
 // NEG A or B; the other unary rows have no accumulator form.
@@ -159,7 +153,7 @@ int clr_setm_operands(TgtInstruction& ins) {
     if (const RegisterEntry* reg = tgt_register_ahead()) return parse_clear_register(ins, reg);
     if (current_token.code != TOK_LBRACKET) {
         ins.arch.defs |= RES_DATA_MEMORY;
-        return parse_file_form(ins, RESULT_TO_FILE);
+        return parse_file_form(ins, WORD_RESULT_TO_FILE);
     }
     // An indirect operand is read and written.
     int status = parse_destination(ins, ROLE_BOTH);
