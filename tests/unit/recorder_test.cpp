@@ -368,11 +368,12 @@ TEST_F(RecorderTest, ProbabilitySymbolIsMadeInPassOneAndResetEveryPass) {
     Symbol* symbol = sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     ASSERT_NE(symbol, nullptr);
     EXPECT_EQ(branch_probability_symbol, symbol);
-    symbol->value.word = 90;
+    // Only the low 32 bits become 0: the high ones stay as they were.
+    symbol->value.raw = 0x10000005Aull;
     test_support::begin_pass(2);
     sched_begin_pass();
     EXPECT_EQ(branch_probability_symbol, symbol);
-    EXPECT_EQ(symbol->value.word, 0u);
+    EXPECT_EQ(symbol->value.raw, 0x100000000ull);
 }
 
 // ---- Scheduler recorder, direct calls ---------------------------------------------
