@@ -81,6 +81,7 @@ struct MovAddress {
     const RegisterEntry* index = nullptr;   // Wb of [Wn+Wb]
     int32_t offset = 0;                     // byte offset of [Wn+lit]
     bool offset_known = true;               // false while a name in it is undefined
+    uint32_t byte_bit = 0;                  // of [Wn+lit]: the size suffix, taken before the offset
 };
 
 uint32_t number_of(const RegisterEntry* reg) { return reg != nullptr ? reg->register_number : 0; }
@@ -176,11 +177,13 @@ int parse_address(MovAddress& address, bool byte_move) {
                 break;
             }
             address.mode = MODE_OFFSET;
+            address.byte_bit = take_byte_bit();
             status = parse_offset(address, byte_move);
             if (status != 0) return status;
             break;
         case TOK_MINUS:  // the '-' belongs to the offset: [Wn-6] is offset -6
             address.mode = MODE_OFFSET;
+            address.byte_bit = take_byte_bit();
             status = parse_offset(address, byte_move);
             if (status != 0) return status;
             break;
@@ -303,12 +306,11 @@ int encode_indexed_load(TgtInstruction& ins, const MovAddress& source) {
 }
 
 // [Ws+lit],Wd: the one source form on W15 that may stay in an abstraction
-// run.
+// run. The suffix was taken with the offset (".d" stays pending: the word
+// move, with the statement's warning).
 int encode_offset_load(TgtInstruction& ins, const MovAddress& source, bool byte_move) {
     uint32_t& word = ins.words[0];
-    // ".d" stays pending: the word move, with the statement's warning.
-    word = WORD_OFFSET_LOAD | take_byte_bit() | number_of(source.base) |
-           field_offset(encoded_offset(source, byte_move));
+    word |= field_offset(encoded_offset(source, byte_move));
     if (is_stack_pointer(source.base) && stack_offset_relocatable(source, byte_move)) ins.ends_block = 0;
     int status = match_expect_comma();
     if (status != 0) return status;
@@ -331,6 +333,9 @@ int encode_indirect_source(TgtInstruction& ins) {
         ins.hazard.uses |= mask_of(source.index);
         if (is_stack_pointer(source.index)) ins.ends_block = 1;
     }
+    // The literal-offset form is chosen before its offset is read, so a
+    // failing offset still leaves the form's word and its suffix taken.
+    if (source.mode == MODE_OFFSET) ins.words[0] = WORD_OFFSET_LOAD | source.byte_bit | number_of(source.base);
     if (status != 0) return status;
     if (source.mode == MODE_OFFSET) return encode_offset_load(ins, source, byte_move);
     status = match_expect_comma();
@@ -360,12 +365,10 @@ int encode_register_move(TgtInstruction& ins, const RegisterEntry* ws, const Reg
 
 // Ws,[Wd+lit]: the one destination form on W15 that may stay in an
 // abstraction run.
-int encode_offset_store(TgtInstruction& ins, const RegisterEntry* ws, const MovAddress& destination,
-                        bool byte_move) {
-    // ".d" stays pending: the word move, with the statement's warning.
-    ins.words[0] = WORD_OFFSET_STORE | take_byte_bit() | number_of(ws) |
-                   number_of(destination.base) << DESTINATION_POSITION |
-                   field_offset(encoded_offset(destination, byte_move));
+int encode_offset_store(TgtInstruction& ins, const MovAddress& destination, bool byte_move) {
+    // The suffix was taken with the offset (".d" stays pending: the word
+    // move, with the statement's warning).
+    ins.words[0] |= field_offset(encoded_offset(destination, byte_move));
     ins.arch.uses |= mask_of(destination.base);
     ins.arch.defs |= RES_DATA_MEMORY;
     if (is_stack_pointer(destination.base) && !stack_offset_relocatable(destination, byte_move)) ins.ends_block = 1;
@@ -378,12 +381,15 @@ int encode_indirect_store(TgtInstruction& ins, const RegisterEntry* ws) {
     bool byte_move = byte_suffix_pending();
     MovAddress destination;
     int status = parse_address(destination, byte_move);
+    if (destination.mode == MODE_OFFSET)
+        ins.words[0] = WORD_OFFSET_STORE | destination.byte_bit | number_of(ws) |
+                       number_of(destination.base) << DESTINATION_POSITION;
     if (status != 0) {
         // A literal offset that does not evaluate or fit ends the block.
         if (destination.mode == MODE_OFFSET) ins.ends_block = 1;
         return status;
     }
-    if (destination.mode == MODE_OFFSET) return encode_offset_store(ins, ws, destination, byte_move);
+    if (destination.mode == MODE_OFFSET) return encode_offset_store(ins, destination, byte_move);
     uint32_t& word = ins.words[0];
     const RegisterEntry* wd = destination.base;
     ins.arch.uses |= mask_of(wd);

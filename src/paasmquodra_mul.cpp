@@ -18,6 +18,21 @@ constexpr uint32_t MUL_FILE_BYTE_WORD = 0xBC4000;
 constexpr uint32_t MUL_ACCUMULATOR_FIELD = 0xE;
 // MULW's destination field holds an even register (bits 8 to 10).
 constexpr uint32_t MULW_EVEN_REGISTER = 0xE;
+// Bit 7 of the destination field: MULW's own bit, the low bit of MUL's
+// register number.
+constexpr uint32_t MUL_ODD_REGISTER = 0x1;
+
+// On the families that have MULW and the accumulator destination, MUL's
+// destination field is shared: 14 and 15 name accumulators A and B, and a
+// field with bit 7 set is a MULW. A register that would encode as one of
+// those (W14, W15, an odd register for MUL; W14 or W15, whose even
+// register is 14, for MULW) would put a different instruction in the
+// word, so it is refused.
+bool mul_destination_is_shared(uint32_t number, bool mulw) {
+    if ((device_family_flags & MISC_FAMILY_WIDE_FORMS) == 0) return false;
+    if ((number & MUL_ACCUMULATOR_FIELD) == MUL_ACCUMULATOR_FIELD) return true;
+    return !mulw && (number & MUL_ODD_REGISTER) != 0;
+}
 
 struct MulForm {
     uint32_t suffix;
@@ -41,11 +56,14 @@ int mul_file_form(TgtInstruction& ins) {
         ins.arch.defs |= MISC_W2;
         ins.hazard.defs |= MISC_W2;
         pending_suffix &= ~SUFFIX_SIZE_BITS;
-    } else if (size == 0 || size == SUFFIX_W) {
+    } else {
+        // ".d" has no effect here and stays pending for the statement's
+        // warning; the multiply is then the word form, never a word
+        // without its opcode bits.
         word = MUL_FILE_WORD;
         ins.arch.defs |= MISC_W2 | MISC_W3;
         ins.hazard.defs |= MISC_W2 | MISC_W3;
-        pending_suffix &= ~SUFFIX_SIZE_BITS;
+        if (size != SUFFIX_D) pending_suffix &= ~SUFFIX_SIZE_BITS;
     }
     int status = tgt_parse_file_register(word, &ins.relocation, 0);
     ins.arch.uses |= RES_DATA_MEMORY;
@@ -58,6 +76,7 @@ int mul_destination(TgtInstruction& ins, bool mulw) {
     const RegisterEntry* reg = nullptr;
     if (mulw) {
         if (int status = misc_parse_w_operand(ins, reg)) return status;
+        if (mul_destination_is_shared(reg->register_number, mulw)) return 14;
         // The register written is the even one the field names.
         uint32_t even = reg->register_number & MULW_EVEN_REGISTER;
         word |= misc_field_wd(even);
@@ -71,6 +90,7 @@ int mul_destination(TgtInstruction& ins, bool mulw) {
     if (status != 0) return 14;
     if (reg->register_kind == REG_W) {
         tgt_note_stack_pointer(ins, reg);
+        if (mul_destination_is_shared(reg->register_number, mulw)) return 14;
         word |= misc_field_wd(reg->register_number);
         ins.arch.defs |= misc_register_pair(reg);
         ins.hazard.defs |= misc_register_pair(reg);

@@ -85,7 +85,10 @@ const PairCase pair_cases[] = {
     {"mulw.ss\tw2,w3,w4", "GENERIC-16BIT-EP", w(4) | w(5), w(2) | w(3), w(4) | w(5), 0},
     // MULW writes the even register its field names.
     {"mulw.uu\tw0,w1,w5", "GENERIC-16BIT-EP", w(4) | w(5), w(0) | w(1), w(4) | w(5), 0},
-    {"mulw.ss\tw2,w3,w15", "GENERIC-16BIT-EP", w(14) | w(15), w(2) | w(3), w(14) | w(15), 0},
+    {"mulw.ss\tw2,w3,w13", "GENERIC-16BIT-EP", w(12) | w(13), w(2) | w(3), w(12) | w(13), 0},
+    // ".d" has no effect on MUL f: the word form, which writes W2 and W3.
+    {"mul.d\t0x800", nullptr, w(2) | w(3), w(0) | M, w(2) | w(3), 0},
+    {"mulw.d\t0x800", "GENERIC-16BIT-EP", w(2) | w(3), w(0) | M, w(2) | w(3), 0},
     // LNK, EXCH, the bit scans, BSW.
     {"lnk\t#8", nullptr, w(14) | w(15), w(14) | w(15), w(14) | w(15), w(15)},
     {"exch\tw1,w2", nullptr, w(1) | w(2), w(1) | w(2), w(1) | w(2), 0},
@@ -166,6 +169,49 @@ TEST(MiscEncoders, AbstractionBlocks) {
                                    c.family, {"-b"});
         ASSERT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(recorded_block_words(), c.blocks);
+    }
+}
+
+// MUL's destination field by family. Where the family has MULW and the
+// accumulator destination, field 14 is A, 15 is B and bit 7 is MULW's own
+// bit, so W14, W15 and an odd register (for MULW, W14 and W15) would encode
+// a different instruction: error 14, and the word keeps the fields before
+// the destination. Elsewhere every working register is a destination.
+struct MulDestinationCase {
+    const char* line;
+    const char* family;
+    bool refused;
+    uint32_t word;
+};
+
+// Fields: 0xB98000 ".ss" (0xB80000 ".uu"), Wb << 11, Ws, Wd << 7; MULW
+// adds bit 7.
+const MulDestinationCase mul_destination_cases[] = {
+    {"mul.ss\tw2,w3,w14", "GENERIC-16BIT-EP", true, 0xB98000 | 2 << 11 | 3},
+    {"mul.ss\tw2,w3,w15", "GENERIC-16BIT-EP", true, 0xB98000 | 2 << 11 | 3},
+    {"mul.uu\tw2,w3,w5", "GENERIC-16BIT-EP", true, 0xB80000 | 2 << 11 | 3},
+    {"mul.ss\tw2,w3,w14", "GENERIC-16DSP-CH", true, 0xB98000 | 2 << 11 | 3},
+    {"mulw.ss\tw2,w3,w14", "GENERIC-16BIT-EP", true, 0xB98080 | 2 << 11 | 3},
+    {"mulw.ss\tw2,w3,w15", "GENERIC-16BIT-EP", true, 0xB98080 | 2 << 11 | 3},
+    {"mul.ss\tw2,w3,w12", "GENERIC-16BIT-EP", false, 0xB98000 | 2 << 11 | 3 | 12 << 7},
+    {"mul.ss\tw2,w3,a", "GENERIC-16BIT-EP", false, 0xB98000 | 2 << 11 | 3 | 14 << 7},
+    {"mul.ss\tw2,w3,b", "GENERIC-16BIT-EP", false, 0xB98000 | 2 << 11 | 3 | 15 << 7},
+    {"mulw.ss\tw2,w3,w12", "GENERIC-16BIT-EP", false, 0xB98080 | 2 << 11 | 3 | 12 << 7},
+    {"mulw.ss\tw2,w3,w13", "GENERIC-16BIT-EP", false, 0xB98080 | 2 << 11 | 3 | 12 << 7},
+    {"mul.ss\tw2,w3,w14", nullptr, false, 0xB98000 | 2 << 11 | 3 | 14 << 7},
+    {"mul.ss\tw2,w3,w15", "GENERIC-16BIT", false, 0xB98000 | 2 << 11 | 3 | 15 << 7},
+    {"mul.uu\tw2,w3,w5", "GENERIC-16BIT-DA", false, 0xB80000 | 2 << 11 | 3 | 5 << 7},
+};
+
+TEST(MiscEncoders, MulDestinationsThatWouldEncodeAnotherInstruction) {
+    for (const MulDestinationCase& c : mul_destination_cases) {
+        SCOPED_TRACE(std::string(c.line) + " " + (c.family != nullptr ? c.family : "default"));
+        AsmRun run = misc_assemble(std::string(misc_head) + "\t" + c.line + "\n\treturn\n", c.family, {"-w"});
+        EXPECT_EQ(run.status, c.refused ? 1 : 0);
+        EXPECT_EQ(run.errors, c.refused ? error_line(4, 14, "Invalid operand") : "");
+        std::vector<uint32_t> cells = cells_of(".text");
+        ASSERT_EQ(cells.size(), 2u);
+        EXPECT_EQ(cells[0], c.word);
     }
 }
 

@@ -262,3 +262,39 @@ TEST(mov, pointers_written_by_one_move_and_used_by_the_next_warn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A literal-offset move takes its size suffix before the offset: an offset
+// that fails is the statement's only message, and the word is the form's,
+// with the registers read before the failure. ".d" is never taken there.
+struct OffsetErrorCase {
+    const char* line;
+    bool suffix_warning;
+    uint32_t word;
+};
+
+const OffsetErrorCase offset_error_cases[] = {
+    {"mov.b [w1+512],w0", false, 0x904000 | 1},
+    {"mov.b [w1+600],w0", false, 0x904000 | 1},
+    {"mov [w1+1024],w0", false, 0x900000 | 1},
+    {"mov.b w0,[w1+600]", false, 0x984000 | 1 << 7},
+    {"mov.w w2,[w3-1026]", false, 0x980000 | 2 | 3 << 7},
+    {"mov.d [w1+2000],w0", true, 0x900000 | 1},
+};
+
+TEST(mov, offset_errors_leave_no_suffix_unused) {
+    for (const OffsetErrorCase& c : offset_error_cases) {
+        SCOPED_TRACE(c.line);
+        AsmRun run = assemble(std::string(prologue) + "\t" + c.line + "\n", {"-w"});
+        EXPECT_EQ(run.status, 1);
+        std::string expected = error_line(first_line, 21, "Operand out of range");
+        if (c.suffix_warning) expected += warning_line(first_line, 7, "Mnemonic suffix has no effect on this instruction");
+        EXPECT_EQ(run.errors, expected);
+        std::vector<uint32_t> cells = cells_of(".text");
+        ASSERT_EQ(cells.size(), 1u);
+        EXPECT_EQ(cells[0], c.word);
+    }
+}
+
+}  // namespace
