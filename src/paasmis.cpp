@@ -41,7 +41,8 @@ void sched_begin_pass() {
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
     last_delayed_branch = nullptr;
-    if (branch_probability_symbol != nullptr) branch_probability_symbol->value.word = 0;
+    // No hint, as an unset switch gives, whatever the last pass left in it.
+    if (branch_probability_symbol != nullptr) sym_set_absolute_integer(branch_probability_symbol, 0);
 }
 
 SchedBlock* sched_new_block() {

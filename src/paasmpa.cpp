@@ -100,7 +100,8 @@ void pa_begin_pass() {
     pa_reset_list(closed_aggregation_list);
     recording_block = nullptr;
     abstraction_switch_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___PA___")});
-    abstraction_switch_symbol->value.word = 0;
+    // Off, as an unset switch is, whatever pass 1 left in it.
+    sym_set_absolute_integer(abstraction_switch_symbol, 0);
 }
 
 PaBlock* pa_new_block(PaBlockList& list, Section* section) {

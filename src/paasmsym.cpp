@@ -234,6 +234,13 @@ void sym_begin_pass() {
     }
 }
 
+void sym_set_absolute_integer(Symbol* symbol, uint32_t value) {
+    symbol->value_class = CLASS_ABSOLUTE;
+    symbol->value_type = TYPE_INTEGER;
+    symbol->value.raw = value;
+    symbol->section = nullptr;
+}
+
 Symbol* sym_lookup(SymbolKey key) { return sym_find_in(sym_table(key.kind), key.name); }
 
 Symbol* sym_lookup_or_create(SymbolKey key) {

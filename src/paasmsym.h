@@ -96,6 +96,10 @@ Symbol* sym_lookup_or_create(SymbolKey key);
 Symbol* sym_define_label(SymbolKey key);
 Symbol* sym_reference(SymbolKey key);
 Symbol* sym_resolve_local_label(SymbolKey key);
+// Makes the symbol an absolute integer of the given value, whatever it
+// held before: class, type, the whole 8-byte value and the section change
+// together, so that no reader finds half of an earlier pointer.
+void sym_set_absolute_integer(Symbol* symbol, uint32_t value);
 void sym_insert_in_section(Symbol* symbol, Section* section);
 void sym_add_reference_line(Symbol* symbol);
 void sym_build_sorted_list(int list, int (*filter)(const Symbol*));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "paasmdriver.h"
+#include "paasmexpr.h"
 #include "paasmintern.h"
 #include "paasmis.h"
 #include "paasmlex.h"
@@ -342,38 +343,77 @@ TEST_F(RecorderTest, NewBlocksTakeIdsAndGoToTheEndOfTheList) {
     EXPECT_EQ(c->next, d);
 }
 
+// What a source may have left in a switch symbol when a pass ends.
+struct HeldValue {
+    const char* what;
+    uint8_t value_class;
+    uint8_t value_type;
+    uint64_t raw;  // besides the high half of a 32-bit integer, a pointer or a double's bits
+    bool in_section;
+};
+
+const HeldValue held_values[] = {
+    {"integer with a high half", CLASS_ABSOLUTE, TYPE_INTEGER, 0x10000005Aull, false},
+    {"string", CLASS_ABSOLUTE, TYPE_STRING, 0x00007F1234567890ull, false},
+    {"register", CLASS_ABSOLUTE, TYPE_REGISTER, 0x00005555AAAA0000ull, false},
+    {"float 1.5", CLASS_ABSOLUTE, TYPE_FLOAT, 0x3FF8000000000000ull, false},
+    {"label", CLASS_RELOCATABLE, TYPE_INTEGER, 0x10ull, true},
+};
+
+void hold(Symbol* symbol, const HeldValue& held) {
+    symbol->value_class = held.value_class;
+    symbol->value_type = held.value_type;
+    symbol->value.raw = held.raw;
+    symbol->section = held.in_section ? test_support::section_named(".text") : nullptr;
+}
+
+// A reset switch is what an unset one is: an absolute integer 0 with no section.
+void expect_unset(const Symbol* symbol, const char* what) {
+    EXPECT_EQ(symbol->value_class, CLASS_ABSOLUTE) << what;
+    EXPECT_EQ(symbol->value_type, TYPE_INTEGER) << what;
+    EXPECT_EQ(symbol->value.raw, 0u) << what;
+    EXPECT_EQ(symbol->section, nullptr) << what;
+}
+
 TEST_F(RecorderTest, SwitchSymbolIsResetWhenPassTwoBegins) {
-    test_support::start_run();
-    test_support::begin_pass(1);
-    abstraction_switch_symbol = nullptr;
-    pa_begin_pass();
-    EXPECT_EQ(abstraction_switch_symbol, nullptr);  // pass 1 does nothing
-    Symbol* symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___PA___")});
-    symbol->value.raw = 0x100000007ull;
-    test_support::begin_pass(2);
-    pa_begin_pass();
-    EXPECT_EQ(abstraction_switch_symbol, symbol);
-    EXPECT_EQ(symbol->value.word, 0u);
-    symbol->value.word = 1;
-    test_support::begin_pass(3);
-    pa_begin_pass();
-    EXPECT_EQ(symbol->value.word, 1u);  // the writers' passes leave it alone
+    for (const HeldValue& held : held_values) {
+        test_support::start_run();
+        test_support::begin_pass(1);
+        abstraction_switch_symbol = nullptr;
+        pa_begin_pass();
+        EXPECT_EQ(abstraction_switch_symbol, nullptr);  // pass 1 does nothing
+        Symbol* symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___PA___")});
+        hold(symbol, held);
+        test_support::begin_pass(2);
+        pa_begin_pass();
+        EXPECT_EQ(abstraction_switch_symbol, symbol);
+        expect_unset(symbol, held.what);
+        hold(symbol, held);
+        test_support::begin_pass(3);
+        pa_begin_pass();
+        EXPECT_EQ(symbol->value.raw, held.raw) << held.what;  // the writers' passes leave it alone
+        EXPECT_EQ(symbol->value_type, held.value_type) << held.what;
+    }
 }
 
 TEST_F(RecorderTest, ProbabilitySymbolIsMadeInPassOneAndResetEveryPass) {
-    test_support::start_run();
-    test_support::begin_pass(1);
-    branch_probability_symbol = nullptr;
-    sched_begin_pass();
-    Symbol* symbol = sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
-    ASSERT_NE(symbol, nullptr);
-    EXPECT_EQ(branch_probability_symbol, symbol);
-    // Only the low 32 bits become 0: the high ones stay as they were.
-    symbol->value.raw = 0x10000005Aull;
-    test_support::begin_pass(2);
-    sched_begin_pass();
-    EXPECT_EQ(branch_probability_symbol, symbol);
-    EXPECT_EQ(symbol->value.raw, 0x100000000ull);
+    for (const HeldValue& held : held_values) {
+        test_support::start_run();
+        test_support::begin_pass(1);
+        branch_probability_symbol = nullptr;
+        sched_begin_pass();
+        Symbol* symbol = sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
+        ASSERT_NE(symbol, nullptr);
+        EXPECT_EQ(branch_probability_symbol, symbol);
+        expect_unset(symbol, held.what);
+        for (int pass : {2, 3}) {
+            hold(symbol, held);
+            test_support::begin_pass(pass);
+            sched_begin_pass();
+            EXPECT_EQ(branch_probability_symbol, symbol);
+            expect_unset(symbol, held.what);
+        }
+    }
 }
 
 // ---- Scheduler recorder, direct calls ---------------------------------------------
