@@ -563,7 +563,8 @@ int dir_reserve(const SymbolKey& label, bool show_address) {
     uint64_t element_bits = static_cast<uint64_t>(current_section->bytes_per_element) * 8u;
     uint64_t elements = bits / element_bits + ((bits & (element_bits - 1)) != 0 ? 1u : 0u);
     uint64_t units = elements * static_cast<uint64_t>(current_section->units_per_element);
-    omf_advance_location(static_cast<uint32_t>(units));
+    // A count that would reach past the address space reserves nothing.
+    if (!omf_advance_location(units)) return 21;
     return 0;
 }
 

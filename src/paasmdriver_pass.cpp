@@ -8,6 +8,7 @@
 #include "paasmlex.h"
 #include "paasmlist.h"
 #include "paasmmatch.h"
+#include "paasmomf.h"
 #include "paasmpa.h"
 #include "paasmquodra.h"
 #include "paasmsym.h"
@@ -20,6 +21,7 @@ void asm_run_pass() {
     while (current_token.code != TOK_END_OF_SOURCE) {
         main_source.marks[3] = ' ';
         asm_process_statement();
+        omf_end_statement();
         if (pass_number == 2 && (option_flags & OPT_LISTING) != 0) lst_end_statement();
         lex_next_line();
     }

@@ -65,6 +65,44 @@ uint32_t omf_units(const Section* section) {
 
 uint32_t omf_clamp32(uint64_t value) { return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value); }
 
+// No device of the family addresses more than 24 bits, and the layout puts
+// the sections of one memory kind back to back from 0: together they may
+// reach OMF_ADDRESS_LIMIT address units, not beyond. omf_kind_extent holds,
+// for each layout group, the sum of its sections' location counters; the
+// counters start at their origins (0) in both passes and grow by the same
+// steps, so a step is refused alike in pass 1 and pass 2, and no image is
+// ever sized past the address space.
+constexpr uint64_t OMF_ADDRESS_LIMIT = 0x1000000;
+uint64_t omf_kind_extent[4];
+// Set when an emitter refused a step; the statement loop reports it.
+bool omf_statement_overflow = false;
+
+// The layout group of a memory kind: program, data, any, and the rest.
+int omf_group(uint8_t memory_kind) {
+    return memory_kind == MEMORY_PROGRAM ? 0 : memory_kind == MEMORY_DATA ? 1 : memory_kind == MEMORY_ANY ? 2 : 3;
+}
+
+// The extents at the start of a pass, from the counters as they then are.
+void omf_measure_extents() {
+    for (uint64_t& extent : omf_kind_extent) extent = 0;
+    for (const Section* section = section_list; section != nullptr; section = section->next)
+        omf_kind_extent[omf_group(section->memory_kind)] += section->location;
+}
+
+// Moves the current section's counter on by `units`, unless that would
+// take its memory kind past the address space; then nothing moves.
+bool omf_step(uint64_t units) {
+    uint64_t& extent = omf_kind_extent[omf_group(current_section->memory_kind)];
+    if (extent + units > OMF_ADDRESS_LIMIT) return false;
+    extent += units;
+    current_section->location += static_cast<uint32_t>(units);
+    return true;
+}
+
+bool omf_step_fits(uint64_t units) {
+    return omf_kind_extent[omf_group(current_section->memory_kind)] + units <= OMF_ADDRESS_LIMIT;
+}
+
 // Pass 1: the elements are only counted.
 void omf_count(Section* section, uint32_t count) {
     section->size = omf_clamp32(uint64_t{section->size} + count);
@@ -92,6 +130,10 @@ void omf_store_element(Section* section, uint64_t index, uint32_t value) {
 // the image's bytes.
 void omf_emit_byte_run(uint32_t count, const uint8_t* values, int line) {
     Section* section = current_section;
+    if (!omf_step_fits(count)) {
+        omf_statement_overflow = true;
+        return;
+    }
     if (pass_number <= 1) {
         omf_count(section, count);
     } else {
@@ -108,7 +150,7 @@ void omf_emit_byte_run(uint32_t count, const uint8_t* values, int line) {
         }
     }
     if (capture_active) capture_count += count;
-    section->location += count;
+    omf_step(count);
 }
 
 // The 16-bit and 32-bit emitters store whole elements from the element
@@ -131,6 +173,11 @@ template <class T>
 void omf_emit_element_run(uint32_t count, const T* values, int line) {
     Section* section = current_section;
     uint32_t units = omf_units(section);
+    uint64_t step = uint64_t{count} * units;
+    if (!omf_step_fits(step)) {
+        omf_statement_overflow = true;
+        return;
+    }
     if (pass_number <= 1) {
         omf_count(section, count);
     } else {
@@ -142,7 +189,7 @@ void omf_emit_element_run(uint32_t count, const T* values, int line) {
         }
     }
     if (capture_active) capture_count += count;
-    section->location += static_cast<uint32_t>(uint64_t{count} * units);
+    omf_step(step);
 }
 
 }  // namespace
@@ -158,6 +205,8 @@ void omf_init() {
     section_list_tail = nullptr;
     omf_reset_empty_section();
     current_section = &omf_empty_section;
+    omf_measure_extents();
+    omf_statement_overflow = false;
     tgt_register_target();
 }
 
@@ -218,6 +267,7 @@ void omf_create_default_sections() {
     }
     Symbol* text = omf_find_section(default_section_table[2].name, 0);
     current_section = text != nullptr && text->section != nullptr ? text->section : &omf_empty_section;
+    omf_measure_extents();
 }
 
 void omf_drop_unused_sections() {
@@ -252,10 +302,7 @@ void omf_layout_sections() {
         Section* next = section->next;
         uint64_t end = uint64_t{section->origin} + section->size;
         if (end > section->location) section->location = omf_clamp32(end);
-        int group = section->memory_kind == MEMORY_PROGRAM ? 0
-                    : section->memory_kind == MEMORY_DATA  ? 1
-                    : section->memory_kind == MEMORY_ANY   ? 2
-                                                           : 3;
+        int group = omf_group(section->memory_kind);
         section->next = nullptr;
         if (tails[group] != nullptr)
             tails[group]->next = section;
@@ -290,14 +337,12 @@ void omf_layout_sections() {
     // Sections of one memory kind lie back to back in list order.
     uint64_t sums[3] = {0, 0, 0};
     for (Section* section = section_list; section != nullptr; section = section->next) {
-        int kind = section->memory_kind == MEMORY_PROGRAM ? 0
-                   : section->memory_kind == MEMORY_DATA  ? 1
-                   : section->memory_kind == MEMORY_ANY   ? 2
-                                                          : -1;
-        if (kind < 0 || section->high_water == 0) continue;
+        int kind = omf_group(section->memory_kind);
+        if (kind > 2 || section->high_water == 0) continue;
         section->placed_address = omf_clamp32(sums[kind]);
         sums[kind] += section->high_water;
     }
+    omf_measure_extents();
 }
 
 void omf_allocate_images() {
@@ -312,10 +357,15 @@ void omf_allocate_images() {
     omf_empty_section.instruction_count = 0;
 }
 
-void omf_advance_location(uint32_t units) {
+bool omf_advance_location(uint64_t units) {
     // A section that only reserves space is still used: it keeps its size.
-    current_section->location += units;
     current_section->flags |= SECT_USED;
+    return omf_step(units);
+}
+
+void omf_end_statement() {
+    if (omf_statement_overflow) diag_error(21);
+    omf_statement_overflow = false;
 }
 
 void omf_begin_capture() {

@@ -73,7 +73,13 @@ void omf_create_default_sections();
 void omf_drop_unused_sections();
 void omf_layout_sections();
 void omf_allocate_images();
-void omf_advance_location(uint32_t units);
+// Moves the current section's counter on by `units` (.space); false, and
+// nothing moves, when that would take the section's memory kind past the
+// 24-bit address space.
+bool omf_advance_location(uint64_t units);
+// Ends a statement of passes 1 and 2: an emission that was refused because
+// it would have passed the address space is error 21 on the statement.
+void omf_end_statement();
 void omf_begin_capture();
 void omf_end_capture();
 

@@ -477,6 +477,51 @@ TEST(Directives, SpaceCountErrors) {
     EXPECT_EQ(bytes_of(".data"), (Bytes{1}));
 }
 
+// Nothing reaches past the 24-bit address space: a statement that would
+// take the sections of its memory kind (laid out back to back from 0) past
+// 0x1000000 address units is error 21, in both passes alike, and does not
+// move the counter; one that reaches the limit exactly is accepted. In
+// program memory an element is 2 address units (.space counts bytes, 4 to
+// an element).
+struct ReachCase {
+    const char* what;
+    const char* source;
+    std::string errors;
+    const char* label;  // a label alone on its line after the refused step
+    uint32_t value;
+};
+
+const ReachCase reach_cases[] = {
+    {"data .space up to the limit", "\t.data\n\t.space 0x1000000\nend:\n", "", "end", 0x1000000},
+    {"data .space one past", "\t.data\n\t.space 0x1000001\nend:\n", error_line(2, 21, "Operand out of range"), "end",
+     0},
+    {"data .skip far past", "\t.data\n\t.byte 1\n\t.skip 0x40000000\nend:\n",
+     error_line(3, 21, "Operand out of range"), "end", 1},
+    {"a word that ends at the limit, then bytes", "\t.data\n\t.space 0xFFFFFE\n\t.word 1\n\t.byte 1,2,3\nend:\n",
+     error_line(4, 21, "Operand out of range"), "end", 0x1000000},
+    {"a long refused whole, the bytes after it fit",
+     "\t.data\n\t.space 0xFFFFFE\n\t.long 1\n\t.ascii \"ab\"\nend:\n", error_line(3, 21, "Operand out of range"),
+     "end", 0x1000000},
+    {"two data sections share the data space",
+     "\t.section .nbss,bss\n\t.space 0x800000\n\t.section .ndata,data\n\t.space 0x800001\n\t.space 0x800000\nend:\n",
+     error_line(4, 21, "Operand out of range"), "end", 0x800000},
+    {"program .space far past", "\t.text\n\t.space 0x7FFFFFFF\nend:\n", error_line(2, 21, "Operand out of range"),
+     "end", 0},
+    {"an instruction that ends at the limit, then a two-word one",
+     "\t.text\n\t.space 0x1FFFFFC\n\tnop\n\tcall 0\n\t.pword 1\nend:\n",
+     error_line(4, 21, "Operand out of range") + error_line(5, 21, "Operand out of range"), "end", 0x1000000},
+};
+
+TEST(Directives, NothingReachesPastTheAddressSpace) {
+    for (const ReachCase& c : reach_cases) {
+        SCOPED_TRACE(c.what);
+        AsmRun run = assemble(c.source);
+        EXPECT_EQ(run.status, c.errors.empty() ? 0 : 1);
+        EXPECT_EQ(run.errors, c.errors);
+        EXPECT_EQ(value_of(c.label), c.value);
+    }
+}
+
 // ---- .end, .file, .size, .type and the ignored directives ------------------------
 
 TEST(Directives, EndStopsTheSource) {

@@ -405,10 +405,9 @@ TEST(Omf, PlacedAddressesBeyondThirtyTwoBitsDoNotWrapToZero) {
     Section* first = make_section("first", MEMORY_DATA);
     Section* second = make_section("second", MEMORY_DATA);
     Section* third = make_section("third", MEMORY_DATA);
-    for (Section* section : {first, second, third}) {
-        current_section = section;
-        omf_advance_location(0x80000000u);
-    }
+    // No statement moves a counter past the 24-bit address space; the
+    // counters are set here to check the layout's own arithmetic.
+    for (Section* section : {first, second, third}) section->location = 0x80000000u;
     // The layout alone: images of this size are not wanted here.
     pass_number = 2;
     omf_drop_unused_sections();
