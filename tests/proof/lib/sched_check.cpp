@@ -1,0 +1,1412 @@
+// The scheduled-source check: lines first (every source line once, in its
+// own text or in its delayed form, nothing added but nops), then the order
+// of the instructions, judged with a small model of the instruction set
+// kept here. The model gives each instruction the registers, data memory
+// and status register it writes and reads, by the same masks the
+// dependence graph compares (bit n for Wn, 16 and 17 for the accumulators,
+// 18 to 20 for the page registers, 30 for data memory, 31 for the status
+// register), worked out from the instruction set's operand rules.
+#include "sched_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Lines and statements
+
+// The program's reader takes at most 664 characters a line (a longer line
+// goes on as the next line) and a zero byte ends a line's text.
+constexpr size_t READ_MOST = 664;
+
+std::vector<std::string> cut_source_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t available = std::min(text.size() - at, READ_MOST);
+        const std::string_view window = text.substr(at, available);
+        const size_t newline = window.find('\n');
+        const size_t taken = newline != std::string_view::npos ? newline + 1 : available;
+        std::string_view chunk = text.substr(at, taken);
+        at += taken;
+        const size_t zero = chunk.find('\0');
+        if (zero != std::string_view::npos) chunk = chunk.substr(0, zero);
+        if (!chunk.empty() && chunk.back() == '\n') chunk.remove_suffix(1);
+        lines.emplace_back(chunk);
+    }
+    return lines;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool is_word_char(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalnum(u) != 0 || c == '_' || c == '.' || c == '$' || c == '?' || c == '#';
+}
+
+bool is_name_start(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalpha(u) != 0 || c == '_' || c == '.' || c == '$';
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && (is_blank(text.front()) || text.front() == '\r')) text.remove_prefix(1);
+    while (!text.empty() && (is_blank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+// The text of a line before its comment: ';' ends the statement outside a
+// string or a character constant.
+std::string_view statement_text(std::string_view line) {
+    bool in_string = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (in_string) {
+            if (c == '\\') ++i;
+            else if (c == '"') in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '\'') {
+            if (i + 1 < line.size() && line[i + 1] == '\\') ++i;
+            ++i;
+            if (i + 1 < line.size() && line[i + 1] == '\'') ++i;
+        } else if (c == ';') {
+            return line.substr(0, i);
+        }
+    }
+    return line;
+}
+
+const std::unordered_set<std::string>& mnemonic_names() {
+    static const std::unordered_set<std::string> names = {
+        "add",    "addc",   "and",    "asr",    "bclr",   "bra",    "bset",   "bsw",    "btg",    "btsc",
+        "btss",   "btst",   "btsts",  "call",   "clr",    "clrwdt", "com",    "cp",     "cp0",    "cpb",
+        "cpbeq",  "cpbgt",  "cpblt",  "cpbne",  "cpseq",  "cpsgt",  "cpslt",  "cpsne",  "daw",    "dec",
+        "dec2",   "decsnz", "decsz",  "disi",   "div",    "divf",   "do",     "ed",     "edac",   "exch",
+        "fbcl",   "ff1l",   "ff1r",   "goto",   "inc",    "inc2",   "incsnz", "incsz",  "ior",    "lac",
+        "lnk",    "lsr",    "mac",    "mov",    "movpag", "movsac", "mpy",    "msc",    "mul",    "mulw",
+        "neg",    "nop",    "nopr",   "pbra",   "pop",    "pretfie", "pretlw", "preturn", "push",  "pwrsav",
+        "rcall",  "repeat", "reset",  "retfie", "retlw",  "return", "rlc",    "rlnc",   "rrc",    "rrnc",
+        "sac",    "se",     "setm",   "sftac",  "sl",     "sub",    "subb",   "subbr",  "subr",   "swap",
+        "tblrdh", "tblrdl", "tblwth", "tblwtl", "ulnk",   "xor",    "ze"};
+    return names;
+}
+
+enum class Kind { none, label, directive, instruction, other };
+
+struct Statement {
+    Kind kind = Kind::none;
+    std::string label;      // a label alone on its line
+    std::string mnemonic;   // instruction: lower case, without the suffix
+    std::string suffix;     // lower case, without the '.'
+    std::string directive;  // lower case, with the '.'
+    size_t mnemonic_at = 0;  // offset of the mnemonic (or directive) word in the line
+    std::string operand_text;
+    std::vector<std::string> operands;
+};
+
+std::vector<std::string> split_operands(std::string_view text) {
+    std::vector<std::string> out;
+    text = trim(text);
+    if (text.empty()) return out;
+    int depth = 0;
+    bool in_string = false;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (in_string) {
+            if (c == '\\') ++i;
+            else if (c == '"') in_string = false;
+            continue;
+        }
+        if (c == '"') in_string = true;
+        else if (c == '[' || c == '(') ++depth;
+        else if (c == ']' || c == ')') --depth;
+        else if (c == ',' && depth == 0) {
+            out.emplace_back(trim(text.substr(start, i - start)));
+            start = i + 1;
+        }
+    }
+    out.emplace_back(trim(text.substr(start)));
+    return out;
+}
+
+Statement parse_statement(std::string_view line) {
+    Statement st;
+    const std::string_view text = statement_text(line);
+    size_t at = 0;
+    std::string pending_label;
+    auto take_word = [&](size_t from) {
+        size_t end = from;
+        while (end < text.size() && is_word_char(text[end])) ++end;
+        return end;
+    };
+    if (!text.empty() && !is_blank(text[0]) && text[0] != '\r') {
+        // A word in column 1 is a label, with or without ':'.
+        const size_t end = take_word(0);
+        if (end == 0) {
+            st.kind = Kind::other;
+            return st;
+        }
+        pending_label = std::string(text.substr(0, end));
+        at = end;
+        if (at < text.size() && text[at] == ':') ++at;
+    }
+    for (;;) {
+        while (at < text.size() && (is_blank(text[at]) || text[at] == '\r')) ++at;
+        if (at >= text.size()) {
+            if (!pending_label.empty()) {
+                st.kind = Kind::label;
+                st.label = pending_label;
+            }
+            return st;
+        }
+        const size_t end = take_word(at);
+        if (end == at) {
+            st.kind = Kind::other;
+            return st;
+        }
+        size_t after = end;
+        while (after < text.size() && is_blank(text[after])) ++after;
+        if (after < text.size() && text[after] == ':' && pending_label.empty()) {
+            pending_label = std::string(text.substr(at, end - at));
+            at = after + 1;
+            continue;
+        }
+        const std::string word = lower(text.substr(at, end - at));
+        st.mnemonic_at = at;
+        st.operand_text = std::string(trim(text.substr(end)));
+        st.operands = split_operands(st.operand_text);
+        if (word[0] == '.') {
+            st.kind = Kind::directive;
+            st.directive = word;
+            return st;
+        }
+        const size_t dot = word.find('.');
+        const std::string base = word.substr(0, dot);
+        if (mnemonic_names().count(base) == 0) {
+            st.kind = Kind::other;
+            return st;
+        }
+        st.kind = Kind::instruction;
+        st.mnemonic = base;
+        if (dot != std::string::npos) st.suffix = word.substr(dot + 1);
+        return st;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The instruction model
+
+constexpr uint32_t MEM = 1u << 30;
+constexpr uint32_t STATUS = 1u << 31;
+constexpr uint32_t ACC_A = 1u << 16;
+constexpr uint32_t ACC_B = 1u << 17;
+constexpr uint32_t ALL_W = 0xFFFFu;
+constexpr uint32_t W14 = 1u << 14;
+constexpr uint32_t W15 = 1u << 15;
+
+uint32_t wbit(int n) { return 1u << n; }
+uint32_t wpair(int n) { return n < 15 ? wbit(n) | wbit(n + 1) : wbit(n); }
+
+struct Resources {
+    uint32_t defs = 0;
+    uint32_t uses = 0;
+};
+
+struct Model {
+    Resources res;
+    int slot_size = 1;        // delay slots it fills; 0 when it may not fill one
+    bool shadow = false;      // skips or repeats the next instruction
+    bool loop_start = false;  // DO
+};
+
+enum class OpKind { reg, indirect, literal, other };
+
+struct Operand {
+    OpKind kind = OpKind::other;
+    std::string text;
+    // reg: the register's mask, whether it is a W register (or WREG) and its number
+    uint32_t mask = 0;
+    bool working = false;
+    int number = -1;
+    // indirect
+    int base = -1;
+    int index = -1;        // [Wn+Wb]
+    bool modifies = false;  // [Wn++], [Wn--], [++Wn], [--Wn]
+    bool offset = false;    // [Wn+lit]
+};
+
+class Modeller {
+public:
+    explicit Modeller(const std::unordered_map<std::string, std::string>& aliases) : aliases_(aliases) {}
+
+    std::optional<Model> model(const Statement& st) const;
+
+private:
+    const std::unordered_map<std::string, std::string>& aliases_;
+
+    std::optional<Operand> register_named(std::string_view text) const;
+    Operand operand(const std::string& text) const;
+    std::optional<Model> model_operands(const Statement& st) const;
+    bool dsp_operands(const Statement& st, size_t first, uint32_t other, Resources& r) const;
+};
+
+std::optional<Operand> Modeller::register_named(std::string_view text) const {
+    std::string name = lower(trim(text));
+    if (auto alias = aliases_.find(name); alias != aliases_.end()) name = alias->second;
+    Operand op;
+    op.kind = OpKind::reg;
+    op.text = name;
+    if (name == "wreg") {
+        op.mask = wbit(0);
+        op.working = true;
+        op.number = 0;
+        return op;
+    }
+    if (name.size() >= 2 && name.size() <= 3 && name[0] == 'w' &&
+        std::all_of(name.begin() + 1, name.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+        if (name.size() == 3 && name[1] == '0') return std::nullopt;
+        const int n = std::stoi(name.substr(1));
+        if (n > 15) return std::nullopt;
+        op.mask = wbit(n);
+        op.working = true;
+        op.number = n;
+        return op;
+    }
+    static const std::map<std::string, uint32_t> others = {
+        {"a", ACC_A}, {"b", ACC_B}, {"dsrpag", 1u << 18}, {"dswpag", 1u << 19}, {"tblpag", 1u << 20}};
+    if (auto other = others.find(name); other != others.end()) {
+        op.mask = other->second;
+        return op;
+    }
+    return std::nullopt;
+}
+
+Operand Modeller::operand(const std::string& text) const {
+    if (auto reg = register_named(text)) {
+        reg->text = text;
+        return *reg;
+    }
+    Operand op;
+    op.text = text;
+    if (!text.empty() && text[0] == '#') {
+        op.kind = OpKind::literal;
+        return op;
+    }
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+        std::string inner(trim(std::string_view(text).substr(1, text.size() - 2)));
+        bool pre = false;
+        if (inner.rfind("++", 0) == 0 || inner.rfind("--", 0) == 0) {
+            pre = true;
+            inner = std::string(trim(std::string_view(inner).substr(2)));
+        }
+        size_t end = 0;
+        while (end < inner.size() && is_word_char(inner[end]) && inner[end] != '#') ++end;
+        const auto base = register_named(std::string_view(inner).substr(0, end));
+        if (!base || !base->working) return op;  // not an address the model reads
+        const std::string rest(trim(std::string_view(inner).substr(end)));
+        op.base = base->number;
+        if (pre) {
+            if (!rest.empty()) return op;
+            op.modifies = true;
+        } else if (rest == "++" || rest == "--") {
+            op.modifies = true;
+        } else if (!rest.empty()) {
+            if (rest[0] == '+') {
+                const auto index = register_named(std::string_view(rest).substr(1));
+                if (index && index->working) op.index = index->number;
+                else if (index) return op;
+                else op.offset = true;
+            } else if (rest[0] == '-') {
+                op.offset = true;
+            } else {
+                return op;
+            }
+        }
+        op.kind = OpKind::indirect;
+        return op;
+    }
+    return op;
+}
+
+// Effective-address operands: a W register or an indirect address, read,
+// written or both.
+void add_source(const Operand& op, Resources& r) {
+    if (op.kind == OpKind::reg) {
+        r.uses |= op.mask;
+        return;
+    }
+    r.uses |= wbit(op.base) | MEM;
+    if (op.index >= 0) r.uses |= wbit(op.index);
+    if (op.modifies) r.defs |= wbit(op.base);
+}
+
+void add_destination(const Operand& op, Resources& r) {
+    if (op.kind == OpKind::reg) {
+        r.defs |= op.mask;
+        return;
+    }
+    r.uses |= wbit(op.base);
+    r.defs |= MEM;
+    if (op.index >= 0) r.uses |= wbit(op.index);
+    if (op.modifies) r.defs |= wbit(op.base);
+}
+
+bool is_ea(const Operand& op) { return (op.kind == OpKind::reg && op.working) || op.kind == OpKind::indirect; }
+bool is_plain_ea(const Operand& op) { return is_ea(op) && !op.offset; }
+bool is_w(const Operand& op) { return op.kind == OpKind::reg && op.working; }
+bool is_acc(const Operand& op) { return op.kind == OpKind::reg && (op.mask == ACC_A || op.mask == ACC_B); }
+bool is_wreg_name(const Operand& op) { return op.kind == OpKind::reg && lower(trim(op.text)) == "wreg"; }
+bool is_file(const Operand& op) { return op.kind == OpKind::other && !op.text.empty(); }
+
+// The file-register forms: f (the result goes back to f) or f, WREG (the
+// result goes to W0); `reads` is what the form reads besides f.
+bool add_file_form(const std::vector<Operand>& ops, uint32_t reads, Resources& r) {
+    const size_t n = ops.size();
+    r.uses |= MEM | reads;
+    if (n == 1) r.defs |= MEM;
+    else if (n == 2 && is_wreg_name(ops[1])) r.defs |= wbit(0);
+    else return false;
+    return true;
+}
+
+bool is_condition(const std::string& text) {
+    static const std::unordered_set<std::string> names = {"c",  "eq",  "ge", "geu", "gt", "gtu", "le", "leu",
+                                                          "lt", "ltu", "n",  "nc",  "neq", "nn", "nov", "nz",
+                                                          "oa", "ob",  "ov", "sa",  "sb", "z"};
+    return names.count(lower(trim(text))) != 0;
+}
+
+std::optional<Model> Modeller::model(const Statement& st) const {
+    if (st.kind != Kind::instruction) return std::nullopt;
+    return model_operands(st);
+}
+
+std::optional<Model> Modeller::model_operands(const Statement& st) const {
+    const std::string& m = st.mnemonic;
+    std::vector<Operand> ops;
+    for (const std::string& text : st.operands) ops.push_back(operand(text));
+    const size_t n = ops.size();
+    Model out;
+    Resources& r = out.res;
+    auto none = [&]() -> std::optional<Model> { return std::nullopt; };
+
+    // No operands, no resources.
+    if (m == "nop" || m == "nopr" || m == "clrwdt") return n == 0 ? std::optional<Model>(out) : none();
+    if (m == "reset") {
+        out.slot_size = 0;
+        return n == 0 ? std::optional<Model>(out) : none();
+    }
+    if (m == "disi" || m == "pwrsav") return n == 1 && ops[0].kind == OpKind::literal ? std::optional<Model>(out) : none();
+
+    // Returns and transfers: they may not fill a delay slot.
+    if (m == "return" || m == "preturn" || m == "retfie" || m == "pretfie") {
+        if (n != 0) return none();
+        out.slot_size = 0;
+        r.defs = W15 | (m == "retfie" || m == "pretfie" ? STATUS : 0);
+        r.uses = W15;
+        return out;
+    }
+    if (m == "retlw" || m == "pretlw") {
+        if (n != 2 || ops[0].kind != OpKind::literal || !is_w(ops[1])) return none();
+        out.slot_size = 0;
+        r.defs = W15 | ops[1].mask;
+        r.uses = W15;
+        return out;
+    }
+    if (m == "bra" || m == "pbra") {
+        out.slot_size = 0;
+        if (n == 1 && is_w(ops[0])) {
+            r.uses = ops[0].mask;
+            return out;
+        }
+        if (n == 1 && ops[0].kind == OpKind::other) return out;
+        if (n == 2 && is_condition(st.operands[0])) {
+            r.uses = STATUS;
+            return out;
+        }
+        return none();
+    }
+    if (m == "goto") {
+        out.slot_size = 0;
+        if (n != 1) return none();
+        if (is_w(ops[0])) r.uses = ops[0].mask;
+        else if (ops[0].kind != OpKind::other) return none();
+        return out;
+    }
+    if (m == "call" || m == "rcall") {
+        out.slot_size = 0;
+        if (n != 1) return none();
+        r.defs = STATUS | MEM | ALL_W;
+        r.uses = MEM | ALL_W;
+        if (!is_w(ops[0]) && ops[0].kind != OpKind::other) return none();
+        return out;
+    }
+    if (m == "do") {
+        out.slot_size = 0;
+        out.loop_start = true;
+        if (n != 2 || ops[1].kind != OpKind::other) return none();
+        if (is_w(ops[0])) r.uses = ops[0].mask;
+        else if (ops[0].kind != OpKind::literal) return none();
+        return out;
+    }
+    if (m == "repeat") {
+        out.slot_size = 0;
+        out.shadow = true;
+        if (n != 1) return none();
+        if (is_w(ops[0])) r.uses = ops[0].mask;
+        else if (ops[0].kind != OpKind::literal) return none();
+        return out;
+    }
+
+    // Stack frames.
+    if (m == "lnk") {
+        if (n != 1 || ops[0].kind != OpKind::literal) return none();
+        r.defs = r.uses = W14 | W15;
+        return out;
+    }
+    if (m == "ulnk") {
+        if (n != 0) return none();
+        r.defs = W14 | W15;
+        r.uses = W14;
+        return out;
+    }
+    if (m == "push" || m == "pop") {
+        if (n != 1) return none();
+        const bool push = m == "push";
+        if (st.suffix == "s") {
+            if (push) r.uses = 0xF | STATUS;
+            else r.defs = 0xF | STATUS;
+            return out;
+        }
+        r.defs = r.uses = W15;
+        const Operand& op = ops[0];
+        if (st.suffix == "d") {
+            if (!is_w(op)) return none();
+            if (push) r.uses |= wpair(op.number);
+            else r.defs |= wpair(op.number);
+            return out;
+        }
+        if (!st.suffix.empty() && st.suffix != "w" && st.suffix != "b") return none();
+        if (is_plain_ea(op)) {
+            if (push) add_source(op, r);
+            else add_destination(op, r);
+        } else if (is_file(op)) {
+            if (push) r.uses |= MEM;
+            else r.defs |= MEM;
+        } else {
+            return none();
+        }
+        return out;
+    }
+
+    // Moves.
+    if (m == "mov") {
+        if (n == 1 && is_file(ops[0])) {  // MOV f
+            r.uses = MEM;
+            r.defs = STATUS;
+            return out;
+        }
+        if (n != 2) return none();
+        const Operand& s = ops[0];
+        const Operand& d = ops[1];
+        const bool dbl = st.suffix == "d";
+        if (s.kind == OpKind::literal) {
+            if (!is_w(d)) return none();
+            r.defs = d.mask;
+            return out;
+        }
+        if (s.kind == OpKind::indirect) {
+            add_source(s, r);
+            if (s.offset) {
+                if (!is_w(d)) return none();
+                r.defs |= d.mask;
+                return out;
+            }
+            if (dbl) {
+                if (!is_w(d)) return none();
+                r.defs |= wpair(d.number);
+                out.slot_size = 2;
+                return out;
+            }
+            if (!is_plain_ea(d)) return none();
+            add_destination(d, r);
+            return out;
+        }
+        if (is_w(s) && !is_wreg_name(s)) {
+            r.uses |= dbl ? wpair(s.number) : s.mask;
+            if (dbl) out.slot_size = 2;
+            if (is_w(d)) {
+                r.defs |= dbl ? wpair(d.number) : d.mask;
+                return out;
+            }
+            if (d.kind == OpKind::indirect) {
+                add_destination(d, r);
+                return out;
+            }
+            if (is_file(d)) {
+                r.defs |= MEM;
+                return out;
+            }
+            return none();
+        }
+        if (s.kind == OpKind::reg) {  // WREG, an accumulator or a page register to f
+            if (!is_file(d)) return none();
+            r.uses |= s.mask;
+            r.defs |= MEM;
+            return out;
+        }
+        if (is_file(s)) {
+            r.uses |= MEM;
+            if (is_wreg_name(d)) {
+                r.defs |= wbit(0) | STATUS;
+                return out;
+            }
+            if (is_w(d)) {
+                r.defs |= d.mask;
+                return out;
+            }
+        }
+        return none();
+    }
+    if (m == "movpag") {
+        if (n != 2 || ops[0].kind != OpKind::literal || ops[1].kind != OpKind::reg || ops[1].working) return none();
+        r.defs = ops[1].mask;
+        return out;
+    }
+
+    // Arithmetic and logic, two or three operands.
+    static const std::unordered_set<std::string> alu = {"add", "addc", "and", "ior", "xor",
+                                                        "sub", "subb", "subr", "subbr"};
+    if (alu.count(m) != 0) {
+        r.defs = STATUS;
+        if (m == "addc" || m == "subb" || m == "subbr") r.uses = STATUS;
+        if (n == 2 && ops[0].kind == OpKind::literal && is_w(ops[1])) {  // #lit, Wn
+            r.defs |= ops[1].mask;
+            r.uses |= ops[1].mask;
+            return out;
+        }
+        if (n >= 1 && is_w(ops[0]) && !is_wreg_name(ops[0])) {
+            const Operand& wb = ops[0];
+            r.uses |= wb.mask;
+            if (n == 2 && ops[1].kind == OpKind::literal) {  // Wb, #lit
+                r.defs |= wb.mask;
+                return out;
+            }
+            if (n == 2 && is_acc(ops[1])) {  // Ws, A
+                r.defs |= ops[1].mask;
+                return out;
+            }
+            if (n != 3) return none();
+            if (ops[1].kind == OpKind::literal) {
+                if (is_acc(ops[2])) r.defs |= ops[2].mask;
+                else if (is_plain_ea(ops[2])) add_destination(ops[2], r);
+                else return none();
+                return out;
+            }
+            if (!is_plain_ea(ops[1]) || !is_plain_ea(ops[2])) return none();
+            add_source(ops[1], r);
+            add_destination(ops[2], r);
+            return out;
+        }
+        if (n == 1 && is_acc(ops[0])) {  // ADD A, SUB B
+            r.defs |= ops[0].mask;
+            return out;
+        }
+        if (n >= 2 && ops[0].kind == OpKind::indirect && m == "add") {  // [Ws], #slit4, A
+            const Operand& acc = ops[n - 1];
+            if (!is_acc(acc)) return none();
+            add_source(ops[0], r);
+            r.defs |= acc.mask;
+            r.uses |= acc.mask;
+            return out;
+        }
+        if (n >= 1 && is_file(ops[0])) return add_file_form(ops, wbit(0), r) ? std::optional<Model>(out) : none();
+        return none();
+    }
+
+    // Shifts.
+    if (m == "asr" || m == "lsr" || m == "sl") {
+        r.defs = STATUS;
+        if (n >= 2 && is_w(ops[0]) && !is_wreg_name(ops[0])) {
+            r.uses |= ops[0].mask;
+            if (n == 3 && ops[1].kind == OpKind::literal && is_w(ops[2])) {
+                r.defs |= ops[2].mask;
+                return out;
+            }
+            if (n == 3 && is_w(ops[1]) && is_w(ops[2])) {
+                r.uses |= ops[1].mask;
+                r.defs |= ops[2].mask;
+                return out;
+            }
+            if (n == 2 && is_plain_ea(ops[1])) {
+                add_destination(ops[1], r);
+                return out;
+            }
+            return none();
+        }
+        if (n == 2 && ops[0].kind == OpKind::indirect && is_plain_ea(ops[0]) && is_plain_ea(ops[1])) {
+            add_source(ops[0], r);
+            add_destination(ops[1], r);
+            return out;
+        }
+        if (n >= 1 && is_file(ops[0])) return add_file_form(ops, 0, r) ? std::optional<Model>(out) : none();
+        return none();
+    }
+
+    // One source, one destination, or a file register.
+    static const std::unordered_set<std::string> unary = {"com",  "dec",  "dec2", "inc",    "inc2",   "neg",
+                                                          "rlc",  "rlnc", "rrc",  "rrnc",   "tblrdh", "tblrdl",
+                                                          "tblwth", "tblwtl"};
+    if (unary.count(m) != 0) {
+        const bool table = m.rfind("tbl", 0) == 0;
+        if (table) out.slot_size = 2;
+        else r.defs = STATUS;
+        if (m == "rlc" || m == "rrc") r.uses = STATUS;
+        if (n == 2 && is_plain_ea(ops[0]) && !is_wreg_name(ops[0]) && is_plain_ea(ops[1])) {
+            add_source(ops[0], r);
+            add_destination(ops[1], r);
+            return out;
+        }
+        if (table) return none();
+        if (m == "neg" && n == 1 && is_acc(ops[0])) {
+            r.defs |= ops[0].mask;
+            r.uses |= ops[0].mask;
+            return out;
+        }
+        if (n >= 1 && is_file(ops[0])) return add_file_form(ops, 0, r) ? std::optional<Model>(out) : none();
+        return none();
+    }
+    if (m == "clr" && n > 1 && is_acc(ops[0])) {
+        r.defs = ops[0].mask;
+        if (!dsp_operands(st, 1, ops[0].mask == ACC_A ? ACC_B : ACC_A, r)) return none();
+        return out;
+    }
+    if (m == "clr" || m == "setm") {
+        if (n != 1) return none();
+        const Operand& op = ops[0];
+        if (is_w(op)) r.defs = op.mask;
+        else if (m == "clr" && is_acc(op)) r.defs = op.mask;
+        else if (op.kind == OpKind::indirect && is_plain_ea(op)) {
+            add_destination(op, r);
+            add_source(op, r);
+        } else if (is_file(op)) r.defs = MEM;
+        else return none();
+        return out;
+    }
+    if (m == "daw" || m == "swap") {
+        if (n != 1 || !is_w(ops[0]) || is_wreg_name(ops[0])) return none();
+        r.defs = r.uses = ops[0].mask;
+        if (m == "daw") r.defs |= STATUS;
+        return out;
+    }
+
+    // Compares.
+    if (m == "cp0") {
+        if (n != 1) return none();
+        r.defs = STATUS;
+        if (is_plain_ea(ops[0]) && !is_wreg_name(ops[0])) add_source(ops[0], r);
+        else if (is_file(ops[0])) r.uses = MEM;
+        else return none();
+        return out;
+    }
+    if (m == "cp" || m == "cpb") {
+        r.defs = STATUS;
+        if (m == "cpb") r.uses = STATUS;
+        if (n == 1 && is_file(ops[0])) {
+            r.uses |= MEM | wbit(0);
+            return out;
+        }
+        if (n != 2 || !is_w(ops[0]) || is_wreg_name(ops[0])) return none();
+        r.uses |= ops[0].mask;
+        if (ops[1].kind == OpKind::literal) return out;
+        if (!is_plain_ea(ops[1])) return none();
+        add_source(ops[1], r);
+        return out;
+    }
+    if (m == "cpseq" || m == "cpsgt" || m == "cpslt" || m == "cpsne") {
+        out.slot_size = 0;
+        out.shadow = true;
+        if (n != 2 || !is_w(ops[0]) || !is_w(ops[1])) return none();
+        r.uses = ops[0].mask | ops[1].mask;
+        return out;
+    }
+
+    // Bits.
+    static const std::unordered_set<std::string> bits = {"bclr", "bset", "btg", "btsc", "btss", "btst", "btsts"};
+    if (bits.count(m) != 0) {
+        const bool modify = m == "bclr" || m == "bset" || m == "btg";
+        if (m == "btsc" || m == "btss") out.shadow = true;
+        if (m == "btst" || m == "btsts") r.defs = STATUS;
+        if (n != 2) return none();
+        if (is_plain_ea(ops[0]) && !is_wreg_name(ops[0])) {
+            add_source(ops[0], r);
+            if (modify || m == "btsts") add_destination(ops[0], r);
+            if (ops[1].kind == OpKind::literal) return out;
+            if (m == "btst" && is_w(ops[1])) {
+                r.uses |= ops[1].mask;
+                return out;
+            }
+            return none();
+        }
+        if (is_file(ops[0]) && ops[1].kind == OpKind::literal) {
+            r.uses |= MEM;
+            // The status register is memory-mapped as _SR: testing a bit of
+            // it reads the status register, changing one writes it.
+            const bool status_register = lower(trim(ops[0].text)) == "_sr";
+            if (status_register) r.uses |= STATUS;
+            if (modify) {
+                r.defs |= MEM;
+                if (status_register) r.defs |= STATUS;
+            }
+            return out;
+        }
+        return none();
+    }
+    if (m == "bsw") {
+        if (n != 2 || !is_plain_ea(ops[0]) || !is_w(ops[1])) return none();
+        add_source(ops[0], r);
+        add_destination(ops[0], r);  // the bit is written into Ws
+        r.uses |= ops[1].mask;
+        return out;
+    }
+
+    // Multiply, divide, exchange, bit scans and extensions.
+    if (m == "mul" || m == "mulw") {
+        static const std::unordered_set<std::string> signedness = {"ss", "su", "us", "uu"};
+        if (signedness.count(st.suffix) != 0) {
+            if (n != 3 || !is_w(ops[0]) || !is_plain_ea(ops[1])) return none();
+            r.uses |= ops[0].mask;
+            add_source(ops[1], r);
+            if (is_w(ops[2])) r.defs |= wpair(ops[2].number & (m == "mulw" ? 0xE : 0xF));
+            else if (is_acc(ops[2])) r.defs |= ops[2].mask;
+            else return none();
+            return out;
+        }
+        if (n != 1 || !is_file(ops[0])) return none();
+        r.uses = wbit(0) | MEM;
+        r.defs = st.suffix == "b" ? wbit(2) : wbit(2) | wbit(3);
+        return out;
+    }
+    if (m == "div" || m == "divf") {
+        if (n != 2 || !is_w(ops[0]) || !is_w(ops[1])) return none();
+        r.defs = wbit(0) | wbit(1) | STATUS;
+        r.uses = ops[0].mask | ops[1].mask;
+        return out;
+    }
+    if (m == "exch") {
+        if (n != 2 || !is_w(ops[0]) || !is_w(ops[1])) return none();
+        r.defs = r.uses = ops[0].mask | ops[1].mask;
+        return out;
+    }
+    if (m == "fbcl" || m == "ff1l" || m == "ff1r" || m == "se" || m == "ze") {
+        if (n != 2 || !is_plain_ea(ops[0]) || !is_w(ops[1])) return none();
+        add_source(ops[0], r);
+        r.defs |= ops[1].mask | STATUS;
+        return out;
+    }
+    // The accumulator instructions.
+    if (m == "mac" || m == "mpy" || m == "msc" || m == "ed" || m == "edac") {
+        if (n < 2 || !is_acc(ops[1])) return none();
+        const size_t star = st.operands[0].find('*');
+        if (star == std::string::npos) return none();
+        const auto wm = register_named(std::string_view(st.operands[0]).substr(0, star));
+        const auto wn = register_named(std::string_view(st.operands[0]).substr(star + 1));
+        if (!wm || !wn || !wm->working || !wn->working) return none();
+        r.defs = STATUS | ops[1].mask;
+        r.uses = wm->mask | wn->mask | ops[1].mask;
+        if (!dsp_operands(st, 2, ops[1].mask == ACC_A ? ACC_B : ACC_A, r)) return none();
+        return out;
+    }
+    if (m == "movsac") {
+        if (n < 1 || !is_acc(ops[0])) return none();
+        r.defs = r.uses = ops[0].mask;
+        if (!dsp_operands(st, 1, ops[0].mask == ACC_A ? ACC_B : ACC_A, r)) return none();
+        return out;
+    }
+    if (m == "lac") {
+        if ((n != 2 && n != 3) || !is_plain_ea(ops[0]) || !is_acc(ops[n - 1])) return none();
+        if (n == 3 && ops[1].kind != OpKind::literal) return none();
+        add_source(ops[0], r);
+        r.defs |= ops[n - 1].mask | STATUS;
+        return out;
+    }
+    if (m == "sac") {
+        if ((n != 2 && n != 3) || !is_acc(ops[0]) || !is_plain_ea(ops[n - 1])) return none();
+        if (n == 3 && ops[1].kind != OpKind::literal) return none();
+        r.uses |= ops[0].mask;
+        add_destination(ops[n - 1], r);
+        return out;
+    }
+    if (m == "sftac") {
+        if (n != 2 || !is_acc(ops[0])) return none();
+        r.defs = r.uses = ops[0].mask;
+        r.defs |= STATUS;
+        if (is_w(ops[1])) r.uses |= ops[1].mask;
+        else if (ops[1].kind != OpKind::literal) return none();
+        return out;
+    }
+    // The compare-and-branch rows are not modelled.
+    return none();
+}
+
+// The prefetch and write-back operands of the accumulator instructions,
+// from operand `first` on: [Wp] (or [Wp]+=k, [Wp]-=k, [Wp+W12]) with the
+// register it loads, then [W13]+=2 or W13 for the write-back of the other
+// accumulator. A prefetch reads data memory and a modification writes its
+// pointer.
+bool Modeller::dsp_operands(const Statement& st, size_t first, uint32_t other, Resources& r) const {
+    const std::vector<std::string>& ops = st.operands;
+    for (size_t k = first; k < ops.size(); ++k) {
+        const std::string& text = ops[k];
+        if (text.empty()) return false;
+        if (text[0] != '[') {
+            const auto reg = register_named(text);
+            if (!reg || !reg->working) return false;
+            r.defs |= reg->mask;  // register write-back
+            r.uses |= other;
+            continue;
+        }
+        const size_t close = text.find(']');
+        if (close == std::string::npos) return false;
+        std::string inner(trim(std::string_view(text).substr(1, close - 1)));
+        const std::string after(trim(std::string_view(text).substr(close + 1)));
+        int index = -1;
+        if (const size_t plus = inner.find('+'); plus != std::string::npos) {
+            const auto reg = register_named(std::string_view(inner).substr(plus + 1));
+            if (!reg || !reg->working) return false;
+            index = reg->number;
+            inner = inner.substr(0, plus);
+        }
+        const auto pointer = register_named(inner);
+        if (!pointer || !pointer->working) return false;
+        const bool modified = !after.empty();
+        if (modified && after.size() < 3) return false;
+        if (modified && (after[0] != '+' && after[0] != '-')) return false;
+        r.uses |= pointer->mask;
+        if (modified) r.defs |= pointer->mask;
+        if (pointer->number == 13) {  // memory write-back
+            r.uses |= other;
+            r.defs |= MEM;
+            continue;
+        }
+        r.uses |= MEM;
+        if (index >= 0) r.uses |= wbit(index);
+        if (k + 1 >= ops.size()) return false;
+        const auto destination = register_named(ops[++k]);
+        if (!destination || !destination->working) return false;
+        r.defs |= destination->mask;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The scheduled text
+
+struct OutputLine {
+    bool nop = false;
+    int line = 0;
+    char mark = 0;
+    std::string text;
+};
+
+std::string annotation_error(size_t k) { return "scheduled line " + std::to_string(k + 1) + ": "; }
+
+bool read_output(std::string_view scheduled, std::vector<OutputLine>& out, std::string& why) {
+    if (!scheduled.empty() && scheduled.back() != '\n') {
+        why = "the scheduled source does not end with a newline";
+        return false;
+    }
+    size_t at = 0;
+    for (size_t k = 0; at < scheduled.size(); ++k) {
+        const size_t end = scheduled.find('\n', at);
+        const std::string_view line = scheduled.substr(at, end - at);
+        at = end + 1;
+        OutputLine o;
+        if (line == "\tnop") {
+            o.nop = true;
+            out.push_back(o);
+            continue;
+        }
+        const size_t p = line.rfind("\t; [");
+        if (p == std::string_view::npos || line.size() < p + 8 || line.back() != ']' ||
+            (line[p + 4] != '+' && line[p + 4] != '-') || line[p + 5] != ':') {
+            why = annotation_error(k) + "no line annotation: " + std::string(line);
+            return false;
+        }
+        const std::string_view digits = line.substr(p + 6, line.size() - 1 - (p + 6));
+        if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+            why = annotation_error(k) + "bad line number in annotation: " + std::string(line);
+            return false;
+        }
+        o.line = std::stoi(std::string(digits));
+        o.mark = line[p + 4];
+        o.text = std::string(line.substr(0, p));
+        out.push_back(o);
+    }
+    return true;
+}
+
+bool is_delayable(const std::string& mnemonic) {
+    return mnemonic == "bra" || mnemonic == "return" || mnemonic == "retfie" || mnemonic == "retlw";
+}
+
+bool is_delayed(const std::string& mnemonic) {
+    return mnemonic == "pbra" || mnemonic == "preturn" || mnemonic == "pretfie" || mnemonic == "pretlw";
+}
+
+// The line written as the delayed form of its branch: 'p' before the
+// mnemonic, in the mnemonic's letter case.
+std::optional<std::string> delayed_text(const std::string& line, const Statement& st) {
+    if (st.kind != Kind::instruction || !is_delayable(st.mnemonic)) return std::nullopt;
+    const char first = line[st.mnemonic_at];
+    const char letter = std::isupper(static_cast<unsigned char>(first)) != 0 ? 'P' : 'p';
+    std::string out = line;
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(st.mnemonic_at), letter);
+    return out;
+}
+
+bool depends(const Resources& a, const Resources& b, uint32_t mask) {
+    return ((a.defs & b.uses & mask) | (a.uses & b.defs & mask) | (a.defs & b.defs & mask)) != 0;
+}
+
+std::string resource_names(uint32_t bits) {
+    std::string out;
+    auto add = [&](const std::string& name) { out += (out.empty() ? "" : ",") + name; };
+    for (int n = 0; n < 16; ++n)
+        if ((bits & wbit(n)) != 0) add("W" + std::to_string(n));
+    if ((bits & ACC_A) != 0) add("A");
+    if ((bits & ACC_B) != 0) add("B");
+    if ((bits & (1u << 18)) != 0) add("DSRPAG");
+    if ((bits & (1u << 19)) != 0) add("DSWPAG");
+    if ((bits & (1u << 20)) != 0) add("TBLPAG");
+    if ((bits & MEM) != 0) add("memory");
+    if ((bits & STATUS) != 0) add("status");
+    return out;
+}
+
+uint32_t shared_resources(const Resources& a, const Resources& b) {
+    return (a.defs & b.uses) | (a.uses & b.defs) | (a.defs & b.defs);
+}
+
+const std::unordered_set<std::string>& section_directives() {
+    static const std::unordered_set<std::string> names = {".section", ".text", ".data", ".pushsection",
+                                                          ".popsection", ".memory"};
+    return names;
+}
+
+bool is_numeric_label(const std::string& name) {
+    return name == "$$" || (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+                                return std::isdigit(static_cast<unsigned char>(c));
+                            }));
+}
+
+// The names an operand text mentions.
+void collect_names(std::string_view text, std::unordered_set<std::string>& names) {
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            ++i;
+            while (i < text.size() && text[i] != '"') i += text[i] == '\\' ? 2 : 1;
+            ++i;
+            continue;
+        }
+        if (is_name_start(text[i])) {
+            size_t end = i;
+            while (end < text.size() && is_word_char(text[end]) && text[end] != '#') ++end;
+            names.insert(std::string(text.substr(i, end - i)));
+            i = end;
+            continue;
+        }
+        ++i;
+    }
+}
+
+struct Program {
+    std::vector<std::string> lines;       // stored text, index 0 is line 1
+    std::vector<Statement> statements;    // per line
+    std::unordered_map<std::string, std::string> aliases;  // names equated to registers
+    std::unordered_set<std::string> entry_labels;          // labels jumped to or global
+};
+
+Program read_program(std::string_view original) {
+    Program p;
+    p.lines = cut_source_lines(original);
+    bool ended = false;
+    std::unordered_set<std::string> referenced;
+    for (const std::string& line : p.lines) {
+        Statement st = ended ? Statement{} : parse_statement(line);
+        if (st.kind == Kind::directive) {
+            if (st.directive == ".end") ended = true;
+            if ((st.directive == ".equ" || st.directive == ".set") && st.operands.size() == 2) {
+                const std::string value = lower(st.operands[1]);
+                static const std::unordered_set<std::string> registers = {
+                    "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8", "w9", "w10", "w11",
+                    "w12", "w13", "w14", "w15", "wreg", "a", "b", "dsrpag", "dswpag", "tblpag"};
+                if (registers.count(value) != 0) p.aliases[lower(st.operands[0])] = value;
+            }
+            if (st.directive == ".global" || st.directive == ".weak")
+                for (const std::string& name : st.operands) referenced.insert(name);
+        }
+        if (st.kind == Kind::instruction) collect_names(st.operand_text, referenced);
+        p.statements.push_back(std::move(st));
+    }
+    for (const Statement& st : p.statements)
+        if (st.kind == Kind::label && (referenced.count(st.label) != 0 || is_numeric_label(st.label)))
+            p.entry_labels.insert(st.label);
+    return p;
+}
+
+// Does this line start a new stretch that no instruction may leave: a
+// label that is jumped to, or a change of section?
+bool is_fence(const Program& p, int line) {
+    const Statement& st = p.statements[static_cast<size_t>(line - 1)];
+    if (st.kind == Kind::label) return p.entry_labels.count(st.label) != 0;
+    return st.kind == Kind::directive && section_directives().count(st.directive) != 0;
+}
+
+std::string describe(const Program& p, int line) {
+    return "line " + std::to_string(line) + " (" + std::string(trim(p.lines[static_cast<size_t>(line - 1)])) + ")";
+}
+
+class Checker {
+public:
+    Checker(const Program& program, bool strict) : p_(program), strict_(strict), modeller_(program.aliases) {}
+
+    bool run(const std::vector<OutputLine>& output, std::string& why);
+
+private:
+    const Program& p_;
+    bool strict_;
+    Modeller modeller_;
+    std::vector<std::optional<Model>> models_;  // per line
+    std::vector<char> filled_;                  // per line: written in delayed form by the scheduler
+
+    bool check_lines(const std::vector<OutputLine>& output, std::string& why);
+    bool check_models(std::string& why);
+    const std::optional<Model>& model_of(int line) const { return models_[static_cast<size_t>(line)]; }
+    const Statement& statement_of(int line) const { return p_.statements[static_cast<size_t>(line - 1)]; }
+    bool slot_region(const std::vector<int>& seq, size_t at, std::vector<int>& region, bool& judged,
+                     std::string& why) const;
+};
+
+bool Checker::check_lines(const std::vector<OutputLine>& output, std::string& why) {
+    const int total = static_cast<int>(p_.lines.size());
+    std::vector<char> seen(static_cast<size_t>(total) + 1, 0);
+    filled_.assign(static_cast<size_t>(total) + 1, 0);
+    int last = 0;
+    for (size_t k = 0; k < output.size(); ++k) {
+        const OutputLine& o = output[k];
+        if (o.nop) {
+            const bool after_filled_bra = k > 0 && !output[k - 1].nop && filled_[static_cast<size_t>(output[k - 1].line)] != 0 &&
+                                          statement_of(output[k - 1].line).mnemonic == "bra";
+            if (!after_filled_bra) {
+                why = annotation_error(k) + "nop added where no filled two-slot branch stands before it";
+                return false;
+            }
+            continue;
+        }
+        if (o.line > total) {
+            why = annotation_error(k) + "line " + std::to_string(o.line) + " is not a line of the source";
+            return false;
+        }
+        if (seen[static_cast<size_t>(o.line)] != 0) {
+            why = annotation_error(k) + "line " + std::to_string(o.line) + " written twice";
+            return false;
+        }
+        seen[static_cast<size_t>(o.line)] = 1;
+        const std::string& source = p_.lines[static_cast<size_t>(o.line - 1)];
+        if (o.text != source) {
+            const auto delayed = delayed_text(source, statement_of(o.line));
+            if (!delayed || o.text != *delayed) {
+                why = annotation_error(k) + "line " + std::to_string(o.line) + " is written as '" + o.text +
+                      "', the source has '" + source + "'";
+                return false;
+            }
+            filled_[static_cast<size_t>(o.line)] = 1;
+        }
+        const char mark = o.line == last + 1 ? '+' : '-';
+        if (o.mark != mark) {
+            why = annotation_error(k) + "line " + std::to_string(o.line) + " is marked '" + o.mark + "', not '" +
+                  mark + "'";
+            return false;
+        }
+        last = o.line;
+    }
+    for (int n = 1; n <= total; ++n)
+        if (seen[static_cast<size_t>(n)] == 0) {
+            why = describe(p_, n) + " is missing from the scheduled source";
+            return false;
+        }
+    return true;
+}
+
+bool Checker::check_models(std::string& why) {
+    models_.assign(p_.lines.size() + 1, std::nullopt);
+    for (size_t i = 0; i < p_.statements.size(); ++i) {
+        if (p_.statements[i].kind != Kind::instruction) continue;
+        models_[i + 1] = modeller_.model(p_.statements[i]);
+        if (!models_[i + 1] && strict_) {
+            why = "unmodelled instruction: " + std::string(trim(p_.lines[i])) + " (line " + std::to_string(i + 1) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The instructions in the delay slots of the delayed branch at seq[at]
+// (0 stands for an added nop). `judged` is false when an instruction of
+// unknown size stands there.
+bool Checker::slot_region(const std::vector<int>& seq, size_t at, std::vector<int>& region, bool& judged,
+                          std::string& why) const {
+    const int branch = seq[at];
+    const std::string& m = statement_of(branch).mnemonic;
+    const int slots = m == "bra" || m == "pbra" ? 2 : 1;
+    int filled = 0;
+    judged = true;
+    for (size_t k = at + 1; k < seq.size() && filled < slots; ++k) {
+        region.push_back(seq[k]);
+        if (seq[k] == 0) {
+            ++filled;
+            continue;
+        }
+        const auto& model = model_of(seq[k]);
+        if (!model) {
+            judged = false;
+            return true;
+        }
+        if (model->slot_size == 0) {
+            if (filled_[static_cast<size_t>(branch)] != 0) {
+                why = describe(p_, seq[k]) + " stands in a delay slot of " + describe(p_, branch) +
+                      " but may not fill one";
+                return false;
+            }
+            ++filled;  // the source put it there; its own effect is not judged here
+            continue;
+        }
+        filled += model->slot_size;
+    }
+    if (filled != slots && filled_[static_cast<size_t>(branch)] != 0) {
+        why = "the delay slots of " + describe(p_, branch) + " hold " + std::to_string(filled) + " cycles, not " +
+              std::to_string(slots);
+        return false;
+    }
+    return true;
+}
+
+bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
+    if (!check_lines(output, why)) return false;
+    if (!check_models(why)) return false;
+
+    // The instructions in source order and in written order (0: added nop).
+    std::vector<int> source_seq;
+    for (size_t i = 0; i < p_.statements.size(); ++i)
+        if (p_.statements[i].kind == Kind::instruction) source_seq.push_back(static_cast<int>(i + 1));
+    std::vector<int> out_seq;
+    for (const OutputLine& o : output)
+        if (o.nop) out_seq.push_back(0);
+        else if (statement_of(o.line).kind == Kind::instruction) out_seq.push_back(o.line);
+    std::vector<size_t> out_pos(p_.lines.size() + 1, 0);
+    for (size_t k = 0; k < out_seq.size(); ++k)
+        if (out_seq[k] != 0) out_pos[static_cast<size_t>(out_seq[k])] = k;
+    std::vector<size_t> source_pos(p_.lines.size() + 1, 0);
+    for (size_t k = 0; k < source_seq.size(); ++k) source_pos[static_cast<size_t>(source_seq[k])] = k;
+
+    // Filled branches were written without their 'p' in the source.
+    for (size_t n = 1; n < filled_.size(); ++n)
+        if (filled_[n] != 0 && is_delayed(statement_of(static_cast<int>(n)).mnemonic)) {
+            why = describe(p_, static_cast<int>(n)) + " is already delayed in the source";
+            return false;
+        }
+
+    // Delay slots. slot_of[x] is the filled branch whose slot x was moved into.
+    std::vector<int> slot_of(p_.lines.size() + 1, 0);
+    for (size_t k = 0; k < out_seq.size(); ++k) {
+        const int line = out_seq[k];
+        if (line == 0) continue;
+        const Statement& st = statement_of(line);
+        const bool filled = filled_[static_cast<size_t>(line)] != 0;
+        if (!filled && !is_delayed(st.mnemonic)) continue;
+        std::vector<int> region;
+        bool judged = true;
+        if (!slot_region(out_seq, k, region, judged, why)) return false;
+        if (!judged) continue;
+        if (filled) {
+            for (int x : region) {
+                if (x == 0) continue;
+                if (x > line) {
+                    why = describe(p_, x) + " fills a delay slot of " + describe(p_, line) +
+                          " but came after it in the source";
+                    return false;
+                }
+                const size_t at = source_pos[static_cast<size_t>(x)];
+                const bool shadowed = at > 0 && model_of(source_seq[at - 1]) && model_of(source_seq[at - 1])->shadow;
+                if (model_of(x)->shadow || shadowed) {
+                    why = describe(p_, x) + " fills a delay slot of " + describe(p_, line) +
+                          " but is a skip or REPEAT pair";
+                    return false;
+                }
+                slot_of[static_cast<size_t>(x)] = line;
+            }
+        } else {
+            // A delayed form that the source wrote keeps its slots.
+            std::vector<int> before;
+            bool judged_before = true;
+            std::string ignored;
+            slot_region(source_seq, source_pos[static_cast<size_t>(line)], before, judged_before, ignored);
+            if (judged_before && before != region) {
+                why = "the delay slots of " + describe(p_, line) + " no longer hold what the source put there";
+                return false;
+            }
+        }
+    }
+
+    // A skip or REPEAT keeps the instruction it acts on right after it.
+    for (size_t k = 0; k + 1 < source_seq.size(); ++k) {
+        const auto& model = model_of(source_seq[k]);
+        if (!model || !model->shadow) continue;
+        const size_t at = out_pos[static_cast<size_t>(source_seq[k])];
+        if (at + 1 >= out_seq.size() || out_seq[at + 1] != source_seq[k + 1]) {
+            why = describe(p_, source_seq[k + 1]) + " no longer follows the skip or REPEAT at " +
+                  describe(p_, source_seq[k]);
+            return false;
+        }
+    }
+
+    // No instruction crosses a label that is jumped to or a section change.
+    {
+        std::vector<int> stretch(p_.lines.size() + 1, 0);
+        int count = 0;
+        for (int n = 1; n <= static_cast<int>(p_.lines.size()); ++n) {
+            if (is_fence(p_, n)) ++count;
+            stretch[static_cast<size_t>(n)] = count;
+        }
+        count = 0;
+        for (const OutputLine& o : output) {
+            if (o.nop) continue;
+            if (is_fence(p_, o.line)) ++count;
+            if (statement_of(o.line).kind == Kind::instruction && stretch[static_cast<size_t>(o.line)] != count) {
+                why = describe(p_, o.line) + " was moved across a label that is jumped to or a section change";
+                return false;
+            }
+        }
+    }
+
+    // Instructions whose order changed must not depend on each other.
+    for (size_t i = 0; i < source_seq.size(); ++i) {
+        const int a = source_seq[i];
+        for (size_t j = i + 1; j < source_seq.size(); ++j) {
+            const int b = source_seq[j];
+            if (out_pos[static_cast<size_t>(a)] < out_pos[static_cast<size_t>(b)]) continue;
+            const auto& ma = model_of(a);
+            const auto& mb = model_of(b);
+            if (!ma || !mb) continue;
+            if (ma->loop_start || mb->loop_start) {
+                why = describe(p_, a) + " and " + describe(p_, b) + " changed order across a loop start";
+                return false;
+            }
+            const bool into_slot = slot_of[static_cast<size_t>(a)] == b;
+            const uint32_t mask = into_slot ? ~STATUS : ~0u;
+            if (depends(ma->res, mb->res, mask)) {
+                why = describe(p_, a) + " and " + describe(p_, b) + " changed order but depend on each other through " +
+                      resource_names(shared_resources(ma->res, mb->res) & mask);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Words whose value does not move when addresses do: anything but the
+// transfers, the literal moves (which may carry an address) and the
+// second words of two-word instructions (all below 0x400000).
+bool carries_no_address(uint32_t word) {
+    const uint32_t top = (word >> 16) & 0xFF;
+    return top >= 0x40 && top != 0xE6 && top != 0xE7;
+}
+
+}  // namespace
+
+bool proof_check_schedule(std::string_view original, std::string_view scheduled, bool strict_model,
+                          std::string& why) {
+    why.clear();
+    const Program program = read_program(original);
+    std::vector<OutputLine> output;
+    if (!read_output(scheduled, output, why)) return false;
+    Checker checker(program, strict_model);
+    return checker.run(output, why);
+}
+
+size_t proof_count_added_nops(std::string_view scheduled) {
+    size_t count = 0;
+    size_t at = 0;
+    while (at < scheduled.size()) {
+        size_t end = scheduled.find('\n', at);
+        if (end == std::string_view::npos) end = scheduled.size();
+        if (scheduled.substr(at, end - at) == "\tnop") ++count;
+        at = end + 1;
+    }
+    return count;
+}
+
+bool proof_check_program_memory(const std::vector<uint32_t>& original_words,
+                                const std::vector<uint32_t>& scheduled_words, size_t added_nops,
+                                std::string& why) {
+    why.clear();
+    if (scheduled_words.size() != original_words.size() + added_nops) {
+        why = "program memory holds " + std::to_string(scheduled_words.size()) + " words after scheduling, " +
+              std::to_string(original_words.size()) + " before, with " + std::to_string(added_nops) + " nops added";
+        return false;
+    }
+    // Without added nops no address moves and every word must come back;
+    // with them only the words that carry no address are compared, and the
+    // others must be exactly the nops more.
+    std::multiset<uint32_t> before;
+    std::multiset<uint32_t> after;
+    size_t before_moving = 0;
+    size_t after_moving = 0;
+    for (uint32_t w : original_words)
+        if (added_nops == 0 || carries_no_address(w)) before.insert(w);
+        else ++before_moving;
+    for (uint32_t w : scheduled_words)
+        if (added_nops == 0 || carries_no_address(w)) after.insert(w);
+        else ++after_moving;
+    if (after_moving != before_moving + added_nops) {
+        why = "program memory holds " + std::to_string(after_moving) + " transfer, literal or second words after " +
+              "scheduling, " + std::to_string(before_moving) + " before, with " + std::to_string(added_nops) +
+              " nops added";
+        return false;
+    }
+    if (before != after) {
+        std::vector<uint32_t> only_before;
+        std::vector<uint32_t> only_after;
+        std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(only_before));
+        std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(only_after));
+        auto hex = [](uint32_t w) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%06X", w);
+            return std::string(text);
+        };
+        why = "the program words differ:";
+        for (size_t k = 0; k < only_before.size() && k < 4; ++k) why += " " + hex(only_before[k]) + " only before;";
+        for (size_t k = 0; k < only_after.size() && k < 4; ++k) why += " " + hex(only_after[k]) + " only after;";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,45 @@
+// Checks that a scheduled source (-s, -b) is the original program in
+// another order. The checks read the two texts only: they cut the lines
+// as the program's reader does, read each statement with their own small
+// model of the instruction set (resources written and read, delay-slot
+// sizes, which instructions skip or repeat the next one), and never call
+// the program's tables or encoders, so that agreement with the program
+// proves something.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The scheduled text `scheduled` holds every line of `original` exactly
+// once, with the annotation the writer puts after it; a branch whose delay
+// slots were filled is written in its delayed form; nothing else is added
+// but nop lines after a filled two-slot branch. No two instructions whose
+// order changed depend on each other (one writes what the other reads or
+// writes); the one exception is an instruction moved into the delay slot
+// of a branch, which may touch the status register the branch reads. Skip
+// and REPEAT instructions keep the instruction they act on right after
+// them; the delay slots of a delayed form written in the source keep their
+// instructions; no instruction crosses a label that is jumped to, a
+// section change or a loop start.
+//
+// With `strict_model` an instruction the model does not know fails the
+// check ("unmodelled instruction: ..."); without it, pairs that involve
+// such an instruction are not judged. On failure `why` says what broke.
+bool proof_check_schedule(std::string_view original, std::string_view scheduled, bool strict_model,
+                          std::string& why);
+
+// The number of nop lines the scheduler added (lines "\tnop" without an
+// annotation).
+size_t proof_count_added_nops(std::string_view scheduled);
+
+// Program memory of the original and of the assembled scheduled source,
+// each as its instruction words in address order: the scheduled program
+// must hold exactly `added_nops` more words. Without added nops no address
+// moves, so the words must be the same multiset; with them, the words that
+// carry no program address or branch offset must still be the same.
+bool proof_check_program_memory(const std::vector<uint32_t>& original_words,
+                                const std::vector<uint32_t>& scheduled_words, size_t added_nops,
+                                std::string& why);
