@@ -7,17 +7,16 @@
 
 #include "paasmdiag.h"
 
-// The fuzz build (ZORVEL_POOL_POISON, with AddressSanitizer) poisons the
-// free part of every chunk and leaves a poisoned gap after each
-// allocation, so that a read or write past the end of a pool allocation,
-// or into a released pool, is reported like one past a heap block.
+// With ZORVEL_POOL_POISON (the sanitizer and fuzz builds, both with
+// AddressSanitizer) the free part of every chunk is poisoned and each
+// allocation is followed by a poisoned gap of POOL_REDZONE bytes, so that a
+// read or write past the end of a pool allocation, or into a released
+// pool, is reported like one past a heap block.
 #ifdef ZORVEL_POOL_POISON
 #include <sanitizer/asan_interface.h>
-constexpr size_t POOL_REDZONE = 16;
 #define POOL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
 #define POOL_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
 #else
-constexpr size_t POOL_REDZONE = 0;
 #define POOL_POISON(address, size) ((void)(address), (void)(size))
 #define POOL_UNPOISON(address, size) ((void)(address), (void)(size))
 #endif
@@ -57,7 +56,9 @@ void* pool_alloc(size_t size, int pool) {
     current->in_use |= 1;
     if (size > SIZE_MAX - 7 - POOL_REDZONE) pool_out_of_memory();
     const size_t asked = size;
-    size = ((size + 7) & ~static_cast<size_t>(7)) + POOL_REDZONE;
+    // A request for 0 bytes reserves nothing, not even a gap: nothing may
+    // be stored at its address.
+    size = size == 0 ? 0 : ((size + 7) & ~static_cast<size_t>(7)) + POOL_REDZONE;
     while (static_cast<size_t>(current->end - current->current) < size) {
         PoolChunk* chunk;
         if (pool_free_list != nullptr) {

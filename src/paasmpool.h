@@ -14,6 +14,14 @@ enum PoolIndex : int {
 constexpr int POOL_COUNT = 3;
 constexpr size_t POOL_CHUNK_SPARE = 32768;  // data bytes a new chunk has beyond the request
 
+// The poisoned gap that follows every allocation when the pools poison the
+// memory they have not handed out (ZORVEL_POOL_POISON); none otherwise.
+#ifdef ZORVEL_POOL_POISON
+constexpr size_t POOL_REDZONE = 16;
+#else
+constexpr size_t POOL_REDZONE = 0;
+#endif
+
 // The header of one block of pool memory; its data follows it directly.
 struct alignas(8) PoolChunk {
     PoolChunk* next;   // next chunk of the pool, or of the free list

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "paasmdriver.h"
@@ -11,16 +12,20 @@ namespace {
 
 uintptr_t address(void* p) { return reinterpret_cast<uintptr_t>(p); }
 
+// Where the pools poison what they have not handed out, every allocation
+// is followed by a poisoned gap; the distances below count it.
+constexpr uintptr_t gap = POOL_REDZONE;
+
 TEST(Pool, SmallRequestsAreRoundedToEightBytes) {
     std::vector<uintptr_t> got;
     for (int i = 0; i < 8; ++i) got.push_back(address(pool_alloc(1, POOL_RUN)));
     for (int i = 0; i < 8; ++i) EXPECT_EQ(got[i] % 8, 0u);
-    for (int i = 1; i < 8; ++i) EXPECT_EQ(got[i] - got[i - 1], 8u);
+    for (int i = 1; i < 8; ++i) EXPECT_EQ(got[i] - got[i - 1], 8u + gap);
     uintptr_t a = address(pool_alloc(8, POOL_RUN));
     uintptr_t b = address(pool_alloc(9, POOL_RUN));
     uintptr_t c = address(pool_alloc(1, POOL_RUN));
-    EXPECT_EQ(b - a, 8u);   // a multiple of 8 is not raised
-    EXPECT_EQ(c - b, 16u);  // 9 becomes 16
+    EXPECT_EQ(b - a, 8u + gap);   // a multiple of 8 is not raised
+    EXPECT_EQ(c - b, 16u + gap);  // 9 becomes 16
 }
 
 TEST(Pool, NewChunkHasTheRequestPlusThirtyTwoKilobytes) {
@@ -35,7 +40,7 @@ TEST(Pool, ZeroByteRequestReservesNothing) {
     uintptr_t a = address(pool_alloc(8, POOL_SCRATCH));
     pool_alloc(0, POOL_SCRATCH);
     uintptr_t b = address(pool_alloc(8, POOL_SCRATCH));
-    EXPECT_EQ(b - a, 8u);
+    EXPECT_EQ(b - a, 8u + gap);
 }
 
 TEST(Pool, ZeroByteRequestFromAPoolWithNothingInItIsStillAnAddress) {
@@ -102,6 +107,56 @@ TEST(Pool, SizeOverflowIsOutOfMemory) {
     EXPECT_THROW(pool_alloc(SIZE_MAX - 3, POOL_SCRATCH), AsmTrap);
     EXPECT_THROW(pool_alloc(SIZE_MAX - 32790, POOL_SCRATCH), AsmTrap);  // chunk size would wrap
     testing::internal::GetCapturedStderr();
+}
+
+// A write or read outside what a pool handed out, though inside one of its
+// chunks, ends the run with the sanitizer's report where the pools poison.
+struct StrayAccess {
+    const char* what;
+    void (*access)();
+};
+
+const StrayAccess stray_accesses[] = {
+    {"write just past an allocation",
+     [] {
+         auto* bytes = static_cast<volatile unsigned char*>(pool_alloc(8, POOL_SCRATCH));
+         pool_alloc(8, POOL_SCRATCH);  // the chunk goes on behind the gap
+         bytes[8] = 1;
+     }},
+    {"read in the free part of the chunk",
+     [] {
+         auto* bytes = static_cast<volatile unsigned char*>(pool_alloc(8, POOL_SCRATCH));
+         (void)bytes[100];
+     }},
+    {"read after the pool is released",
+     [] {
+         auto* bytes = static_cast<volatile unsigned char*>(pool_zalloc(8, POOL_SCRATCH));
+         pool_release(POOL_SCRATCH);
+         (void)bytes[0];
+     }},
+};
+
+TEST(PoolDeathTest, StrayAccessInsideAChunkIsReported) {
+    if (POOL_REDZONE == 0) GTEST_SKIP() << "the pools do not poison in this build";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const StrayAccess& stray : stray_accesses)
+        EXPECT_DEATH(stray.access(), "AddressSanitizer: use-after-poison") << stray.what;
+}
+
+TEST(PoolDeathTest, AccessInsideAnAllocationIsNotReported) {
+    if (POOL_REDZONE == 0) GTEST_SKIP() << "the pools do not poison in this build";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The same program, within bounds, runs to its end.
+    EXPECT_EXIT(
+        {
+            auto* bytes = static_cast<volatile unsigned char*>(pool_alloc(5, POOL_SCRATCH));
+            pool_alloc(8, POOL_SCRATCH);
+            for (int i = 0; i < 5; ++i) bytes[i] = static_cast<unsigned char>(i);
+            pool_release(POOL_SCRATCH);
+            auto* again = static_cast<volatile unsigned char*>(pool_zalloc(5, POOL_SCRATCH));
+            std::exit(again[4] == 0 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
