@@ -82,7 +82,7 @@ void asm_reset_run() {
     recording_block = nullptr;
     abstraction_switch_symbol = nullptr;
     last_class_id = 0;
-    pa_forget_class_lookup();
+    pa_forget_move_index();
     pa_clear_line_label_marks();
     schedule_block_list = nullptr;
     schedule_open_block = nullptr;

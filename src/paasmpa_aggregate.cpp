@@ -16,10 +16,21 @@
 
 namespace {
 
-// The class of every W15-relative move encoding seen so far: relocating a
-// move looks for an instruction with its new encoding here instead of
-// walking all blocks. Built from the blocks at the first relocation of a
-// search; an id found here is one that only records of that encoding carry.
+// Relocating a move gives it the class of the first record, in list order,
+// with a positive class and the move's new encoding. Only W15-relative
+// moves can have such an encoding, so only they are indexed: each one that
+// stands in a block of basic_block_list has its place in list order, and
+// per encoding the moves that had it with a positive class are kept by
+// place. The records change under the index while the search runs
+// (occurrences leave their blocks, bodies join the list at its end, moves
+// are lowered and reclassed), and every such change updates the places, so
+// that the index answers from the records as they are now: an entry counts
+// only while its record still stands at that place with that encoding and
+// a positive class. An entry that fails once never counts again (places are
+// never reused, offsets only go down, a class only goes from positive to 0
+// within the relocation of its own record or to a negative id), so failed
+// entries at the front are dropped as they are met. Outside a search the
+// index is made from the blocks when a body is relocated and dropped after.
 struct EncodingKey {
     uint32_t word;
     uint32_t operand;
@@ -32,30 +43,90 @@ struct EncodingKeyHash {
                std::hash<const Symbol*>()(key.symbol);
     }
 };
-std::unordered_map<EncodingKey, int32_t, EncodingKeyHash> class_of_encoding;
-bool class_of_encoding_built = false;
-const PaBlock* class_of_encoding_head = nullptr;
+struct MovePlace {
+    uint64_t place;
+    const PaInstruction* record;
+};
+struct MovesOfEncoding {
+    std::vector<MovePlace> entries;  // ascending by place
+    size_t front = 0;                // the entries before it no longer count
+};
+
+struct MoveIndex {
+    bool valid = false;  // holds what the blocks hold now
+    bool kept = false;   // a search keeps it up to date between relocations
+    uint64_t last_place = 0;
+    // Every move that has stood in the blocks: its place, or NOT_PLACED
+    // since it left them.
+    std::unordered_map<const PaInstruction*, uint64_t> place;
+    std::unordered_map<EncodingKey, MovesOfEncoding, EncodingKeyHash> by_encoding;
+};
+
+MoveIndex moves;
+constexpr uint64_t NOT_PLACED = 0;  // places count from 1
 
 EncodingKey pa_key(const PaEncoding& encoding) { return EncodingKey{encoding.word, encoding.operand, encoding.symbol}; }
 
-void pa_build_class_lookup() {
-    class_of_encoding.clear();
-    for (const PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) {
-        const PaInstruction* record = block->first;
-        for (int32_t i = 0; i < block->count && record != nullptr; ++i, record = record->next) {
-            // The first record in list order gives the class.
-            if (record->class_id > 0) class_of_encoding.emplace(pa_key(record->encoding), record->class_id);
-        }
-    }
-    class_of_encoding_built = true;
-    class_of_encoding_head = basic_block_list.head;
+void pa_clear_move_index() {
+    moves.valid = false;
+    moves.last_place = 0;
+    moves.place.clear();
+    moves.by_encoding.clear();
 }
 
-int32_t pa_shared_class(const PaEncoding& encoding) {
-    if (!class_of_encoding_built || class_of_encoding_head != basic_block_list.head) pa_build_class_lookup();
-    auto [entry, added] = class_of_encoding.emplace(pa_key(encoding), 0);
-    if (added) entry->second = ++last_class_id;
-    return entry->second;
+// Files a classed move under its encoding at its place.
+void pa_file_move(const PaInstruction* record, uint64_t at) {
+    if (record->class_id <= 0) return;
+    MovesOfEncoding& list = moves.by_encoding[pa_key(record->encoding)];
+    // Only a relocated move of the newest body goes before others: the
+    // later moves of that body.
+    size_t slot = list.entries.size();
+    while (slot > 0 && list.entries[slot - 1].place > at) --slot;
+    list.entries.insert(list.entries.begin() + static_cast<std::ptrdiff_t>(slot), MovePlace{at, record});
+    list.front = std::min(list.front, slot);
+}
+
+// Enters a move at the end of the list order.
+void pa_index_move(const PaInstruction* record) {
+    const uint64_t at = ++moves.last_place;
+    moves.place[record] = at;
+    pa_file_move(record, at);
+}
+
+bool pa_entry_counts(const MovePlace& entry, const EncodingKey& key) {
+    const auto found = moves.place.find(entry.record);
+    return found != moves.place.end() && found->second == entry.place && entry.record->class_id > 0 &&
+           pa_key(entry.record->encoding) == key;
+}
+
+void pa_build_move_index() {
+    pa_clear_move_index();
+    std::vector<const PaInstruction*> found;
+    for (const PaBlock* block = basic_block_list.head; block != nullptr; block = block->next) {
+        const PaInstruction* record = block->first;
+        for (int32_t i = 0; i < block->count && record != nullptr; ++i, record = record->next)
+            if (pa_is_stack_relative_move(record)) found.push_back(record);
+    }
+    // No other move ever joins: a body is made of records that stood in
+    // the blocks.
+    moves.place.reserve(found.size());
+    for (const PaInstruction* record : found) pa_index_move(record);
+    moves.valid = true;
+}
+
+// The class of the first move in list order with a positive class and
+// this encoding; 0 for none.
+int32_t pa_first_class_of(const PaEncoding& encoding) {
+    const EncodingKey key = pa_key(encoding);
+    const auto found = moves.by_encoding.find(key);
+    if (found == moves.by_encoding.end()) return 0;
+    MovesOfEncoding& list = found->second;
+    while (list.front < list.entries.size() && !pa_entry_counts(list.entries[list.front], key)) ++list.front;
+    if (list.front == list.entries.size()) {
+        moves.by_encoding.erase(found);
+        return 0;
+    }
+    return list.entries[list.front].record->class_id;
 }
 
 bool pa_filed_before(const PaBlock* a, const PaBlock* b) {
@@ -83,10 +154,14 @@ void pa_file_sorted(PaBlockList& list, std::vector<PaBlock*>& blocks) {
 
 }  // namespace
 
-void pa_forget_class_lookup() {
-    class_of_encoding.clear();
-    class_of_encoding_built = false;
-    class_of_encoding_head = nullptr;
+void pa_keep_move_index() {
+    pa_build_move_index();
+    moves.kept = true;
+}
+
+void pa_forget_move_index() {
+    pa_clear_move_index();
+    moves.kept = false;
 }
 
 PaCallSite* pa_replace_occurrences(PaOccurrenceList* list, PaBlock* aggregation) {
@@ -99,6 +174,15 @@ PaCallSite* pa_replace_occurrences(PaOccurrenceList* list, PaBlock* aggregation)
         if (*link == nullptr) diag_fatal(1, pa_source_name, 1503);
         PaInstruction* last = pa_nth_instruction(occurrence->first, occurrence->length - 1);
         if (last == nullptr) diag_fatal(1, pa_source_name, 1503);
+        // The occurrence's records leave the block (the window's join the
+        // body at the end of the list, pa_make_aggregation).
+        if (moves.valid) {
+            const PaInstruction* record = occurrence->first;
+            for (int32_t k = 0; k < occurrence->length && record != nullptr; ++k, record = record->next)
+                if (pa_is_stack_relative_move(record))
+                    if (const auto found = moves.place.find(record); found != moves.place.end())
+                        found->second = NOT_PLACED;
+        }
 
         auto* call = static_cast<PaInstruction*>(pool_zalloc(sizeof(PaInstruction), POOL_RUN));
         call->encoding = PaEncoding{PA_CALL_WORD, aggregation->id, nullptr};
@@ -128,6 +212,17 @@ void pa_make_aggregation(PaOccurrenceList* list, PaBlock* aggregation, PaCallSit
     aggregation->last_line = last->last_line;
     aggregation->uses = list->count;
     aggregation->call_sites = call_sites;
+    if (moves.valid) {
+        // A new body is the last block of the list; one put anywhere else
+        // has its place found when the index is next made from the blocks.
+        if (basic_block_list.tail != aggregation || aggregation->next != nullptr) {
+            moves.valid = false;
+        } else {
+            const PaInstruction* record = aggregation->first;
+            for (int32_t k = 0; k < aggregation->count && record != nullptr; ++k, record = record->next)
+                if (pa_is_stack_relative_move(record)) pa_index_move(record);
+        }
+    }
     const bool opened = pa_is_unconditional_transfer(last);
     if (opened) aggregation->flags |= BLOCK_OPENED;
     int32_t level = window->block->level;
@@ -137,6 +232,7 @@ void pa_make_aggregation(PaOccurrenceList* list, PaBlock* aggregation, PaCallSit
 }
 
 void pa_relocate_stack_moves(PaBlock* aggregation) {
+    if (!moves.valid) pa_build_move_index();
     for (PaInstruction* record = aggregation->first; record != nullptr; record = record->next) {
         if (!pa_is_stack_relative_move(record)) continue;
         aggregation->flags |= BLOCK_STACK_MOVES;
@@ -144,12 +240,23 @@ void pa_relocate_stack_moves(PaBlock* aggregation) {
         PaEncoding lowered{};
         const bool shareable = pa_adjust_stack_offset(record, 2, &lowered);
         if (!pa_adjust_stack_offset(record, 1, &lowered)) diag_fatal(1, pa_source_name, 1620);
+        // Its entry under the old encoding no longer counts; it is filed
+        // again at the same place once it has its new class.
         record->encoding = lowered;
+        record->class_id = 0;
         // A move that can go one level deeper again may be abstracted with
         // the moves that already have its new encoding; any other is never
         // moved into a further closed body.
-        record->class_id = shareable ? pa_shared_class(lowered) : -(++last_class_id);
+        if (shareable) {
+            const int32_t shared = pa_first_class_of(lowered);
+            record->class_id = shared > 0 ? shared : ++last_class_id;
+        } else {
+            record->class_id = -(++last_class_id);
+        }
+        if (const auto found = moves.place.find(record); found != moves.place.end() && found->second != NOT_PLACED)
+            pa_file_move(record, found->second);
     }
+    if (!moves.kept) pa_clear_move_index();
 }
 
 void pa_insert_aggregation(PaBlockList& list, PaBlock* aggregation) {

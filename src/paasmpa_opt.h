@@ -87,8 +87,11 @@ void pa_relocate_stack_moves(PaBlock* aggregation);
 void pa_collect_aggregations();
 void pa_insert_aggregation(PaBlockList& list, PaBlock* aggregation);
 void pa_compute_total_sizes();
-// Forgets which class each move encoding has; the search starts with it.
-void pa_forget_class_lookup();
+// The index by which relocated moves find their class: made from the
+// blocks and kept up to date through the search's changes to them, then
+// dropped. Without it each relocation makes one from the blocks.
+void pa_keep_move_index();
+void pa_forget_move_index();
 int32_t pa_compute_total_size(PaBlock* aggregation);
 
 // ---- Debug listing ----

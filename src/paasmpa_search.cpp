@@ -609,7 +609,7 @@ PaBlock* pa_find_aggregation(uint32_t id) { return pa_lookup_aggregation(id).blo
 
 void pa_search_blocks() {
     basic_block_list.next_id = 0;
-    pa_forget_class_lookup();
+    pa_keep_move_index();
     pa_forget_aggregation_index();
     pa_index_labels();
     pa_search_begin();
@@ -628,6 +628,7 @@ void pa_search_blocks() {
         length = std::min(length - 1, pa_state_length_bound());
     }
     pa_search_end();
+    pa_forget_move_index();
     indexed_length = 0;
 }
 

@@ -565,6 +565,140 @@ TEST_F(PaSearch, RelocatedMoveSharesTheClassOfItsNewEncoding) {
     EXPECT_EQ(moved->class_id, deeper->class_id);
 }
 
+// Relocating one body on its own: each move takes the class of the first
+// record in list order (the body included, as it is at that moment) whose
+// class is positive and whose encoding is the move's new one, else a new
+// id. The same with the index a search keeps and with none.
+TEST_F(PaSearch, RelocatedMoveTakesTheClassOfTheFirstRecordWithItsNewEncoding) {
+    struct Held {
+        uint32_t word;
+        int32_t class_id;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::vector<Held>> blocks;  // in list order, before the body
+        std::vector<Held> body;
+        std::vector<int32_t> classes;  // of the body's records afterwards; new ids count from 101
+    };
+    const Case cases[] = {
+        {"its old encoding's class is not its own any more",
+         {{{load_w15(-6), 5}, {alu(1), 6}}, {{load_w15(-6), 5}}},
+         {{load_w15(-6), 5}, {alu(1), 6}},
+         {101, 6}},
+        {"the first block in list order gives the class",
+         {{{load_w15(-10), 7}}, {{load_w15(-10), 9}}},
+         {{load_w15(-6), 5}},
+         {7}},
+        {"records of class 0 or a negative one are passed over",
+         {{{load_w15(-10), 0}, {load_w15(-10), -3}}, {{load_w15(-10), 9}}},
+         {{load_w15(-6), 5}},
+         {9}},
+        {"a word of another mode or direction is another encoding",
+         {{{load_w15_byte(-10), 7}, {store_w15(-10), 8}}},
+         {{load_w15(-6), 5}},
+         {101}},
+        {"a later move of the body still has its old encoding",
+         {},
+         {{load_w15(-6), 5}, {load_w15(-10), 8}},
+         {8, 101}},
+        {"an earlier move of the body already has its new one",
+         {{{load_w15(-14), 4}}},
+         {{load_w15(-10), 8}, {load_w15(-6), 5}},
+         {4, 101}},
+        {"a move that could not go deeper again is unique",
+         {{{load_w15(-1022), 7}}},
+         {{load_w15(-1018), 5}},
+         {-101}},
+    };
+    for (const bool kept : {false, true}) {
+        for (const Case& c : cases) {
+            reset_lists();
+            int32_t line = 1;
+            for (const auto& records : c.blocks) {
+                PaBlock* b = block();
+                for (const Held& h : records) add(b, h.word, line++)->class_id = h.class_id;
+            }
+            PaBlock* body = block();
+            body->uses = 2;
+            for (const Held& h : c.body) add(body, h.word, line++)->class_id = h.class_id;
+            last_class_id = 100;
+            if (kept) pa_keep_move_index();
+            pa_relocate_stack_moves(body);
+            pa_forget_move_index();
+            std::vector<int32_t> classes;
+            for (const PaInstruction* r = body->first; r != nullptr; r = r->next) classes.push_back(r->class_id);
+            EXPECT_EQ(classes, c.classes) << c.what << (kept ? ", index kept" : "");
+        }
+    }
+}
+
+// The head of two level-0 blocks also stands at the head of a closed body
+// made from two longer ones; in the body its move is lowered, so the head
+// is only found twice, which does not pay. Were the lowered move taken for
+// the unlowered one, the head would become a level-2 body called from the
+// first one, with its offset lowered once for two levels.
+TEST_F(PaSearch, LoweredMoveIsNotFoundWhereItStoodUnlowered) {
+    const Rec longer[] = {{alu(1)}, {store_w15(-12)}, {alu(2)}, {load_w15_byte(-9)}, {alu(3)}};
+    const Rec head[] = {{alu(1)}, {store_w15(-12)}, {alu(2)}};
+    copies(2, {std::begin(longer), std::end(longer)});
+    std::vector<PaBlock*> heads = copies(2, {std::begin(head), std::end(head)});
+    search();
+    const auto made = aggregations();
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(made[0]->level, 1);
+    const PaInstruction* lowered = made[0]->first->next;
+    EXPECT_EQ(lowered->encoding.word, store_w15(-16));
+    EXPECT_GT(lowered->class_id, 0);
+    EXPECT_NE(lowered->class_id, heads[0]->first->next->class_id);
+    EXPECT_EQ(heads[0]->count, 3);
+    EXPECT_EQ(heads[1]->count, 3);
+}
+
+// A move whose records have all left the blocks (dropped with their
+// occurrence, or lowered in a body) gives its class to nobody: a move
+// lowered to that encoding later gets a new one. A first, longer body
+// relocates a move while those records are still there.
+TEST_F(PaSearch, MovesThatLeftTheBlocksGiveNoClass) {
+    const Rec longest[] = {{alu(5)}, {load_w15(-20)}, {alu(6)}, {alu(7)}};
+    const Rec first[] = {{DO, 2}, {load_w15(-10)}, {CALL, 2}};
+    const Rec second[] = {{alu(4)}, {DO, 2}, {load_w15(-6)}};
+    copies(2, {std::begin(longest), std::end(longest)});
+    std::vector<PaBlock*> left = copies(2, {std::begin(first), std::end(first)});
+    std::vector<PaBlock*> later = copies(3, {std::begin(second), std::end(second)});
+    prepare();
+    const PaInstruction* dropped = left[1]->first->next;
+    const int32_t old_class = dropped->class_id;
+    PaInstruction* moved = later[0]->first->next->next;
+    pa_search_blocks();
+    const auto made = aggregations();
+    ASSERT_EQ(made.size(), 3u);
+    EXPECT_EQ(made[0]->first->next->encoding.word, load_w15(-24));
+    EXPECT_EQ(made[1]->first->next->encoding.word, load_w15(-14));
+    EXPECT_EQ(moved->encoding.word, load_w15(-10));
+    EXPECT_GT(moved->class_id, 0);
+    EXPECT_NE(moved->class_id, old_class);
+    EXPECT_EQ(dropped->class_id, old_class);  // the dropped record itself is left as it was
+}
+
+// A body's moves are found where the body stands, at the end of the list:
+// a move lowered later to the encoding that a move of an earlier body was
+// lowered to shares its class, so the two can be abstracted together.
+TEST_F(PaSearch, MovesLoweredInTwoBodiesShareTheirNewClass) {
+    const Rec first[] = {{DO, 2}, {load_w15(-6)}, {CALL, 2}};
+    const Rec second[] = {{alu(4)}, {DO, 2}, {load_w15(-6)}};
+    copies(2, {std::begin(first), std::end(first)});
+    copies(2, {std::begin(second), std::end(second)});
+    search();
+    const auto made = aggregations();
+    ASSERT_EQ(made.size(), 2u);
+    const PaInstruction* earlier = made[0]->first->next;
+    const PaInstruction* later = made[1]->first->next->next;
+    EXPECT_EQ(earlier->encoding.word, load_w15(-10));
+    EXPECT_EQ(later->encoding.word, load_w15(-10));
+    EXPECT_GT(earlier->class_id, 0);
+    EXPECT_EQ(later->class_id, earlier->class_id);
+}
+
 TEST_F(PaSearch, ReplacingAnOccurrenceNotInItsBlockIsAnInternalError) {
     PaBlock* a = block();
     add(a, alu(1), 1);
@@ -748,7 +882,7 @@ int32_t try_window(PaBlock* b, int32_t p, int32_t length) {
 
 void search() {
     basic_block_list.next_id = 0;
-    pa_forget_class_lookup();
+    pa_forget_move_index();
     int32_t length = pa_window_length_bound();
     while (length > 0) {
         for (PaBlock* b = basic_block_list.head; b != nullptr; b = b->next) {
@@ -795,7 +929,9 @@ protected:
                 } else if (kind < 16) {
                     add(b, REPEAT, line);
                 } else if (kind < 17) {
-                    add(b, pick(2) == 0 ? load_w15(-6) : load_w15(-1018), line);
+                    // -6 lowered once meets the -10 moves already there.
+                    const int32_t offsets[] = {-6, -10, -1018};
+                    add(b, load_w15(offsets[pick(3)]), line);
                 } else if (kind < 18) {
                     add(b, store_w15(-10 + 4 * pick(2)), line);
                 } else {
