@@ -1011,6 +1011,15 @@ const std::unordered_set<std::string>& section_directives() {
     return names;
 }
 
+// Directives that put something at the location counter: an instruction
+// moved across one would change its address and what runs.
+const std::unordered_set<std::string>& data_directives() {
+    static const std::unordered_set<std::string> names = {
+        ".2byte", ".4byte", ".align", ".ascii", ".asciz", ".byte", ".double", ".float",
+        ".long",  ".pword", ".skip",  ".space", ".word",  ".sleb128", ".uleb128"};
+    return names;
+}
+
 bool is_numeric_label(const std::string& name) {
     return name == "$$" || (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
                                 return std::isdigit(static_cast<unsigned char>(c));
@@ -1043,6 +1052,7 @@ struct Program {
     std::vector<Statement> statements;    // per line
     std::unordered_map<std::string, std::string> aliases;  // names equated to registers
     std::unordered_set<std::string> entry_labels;          // labels jumped to or global
+    std::unordered_set<std::string> loop_ends;             // labels named as a DO loop's end
 };
 
 Program read_program(std::string_view original) {
@@ -1065,6 +1075,8 @@ Program read_program(std::string_view original) {
                 for (const std::string& name : st.operands) referenced.insert(name);
         }
         if (st.kind == Kind::instruction) collect_names(st.operand_text, referenced);
+        if (st.kind == Kind::instruction && st.mnemonic == "do" && st.operands.size() == 2)
+            p.loop_ends.insert(st.operands[1]);
         p.statements.push_back(std::move(st));
     }
     for (const Statement& st : p.statements)
@@ -1078,7 +1090,8 @@ Program read_program(std::string_view original) {
 bool is_fence(const Program& p, int line) {
     const Statement& st = p.statements[static_cast<size_t>(line - 1)];
     if (st.kind == Kind::label) return p.entry_labels.count(st.label) != 0;
-    return st.kind == Kind::directive && section_directives().count(st.directive) != 0;
+    return st.kind == Kind::directive &&
+           (section_directives().count(st.directive) != 0 || data_directives().count(st.directive) != 0);
 }
 
 std::string describe(const Program& p, int line) {
@@ -1289,6 +1302,36 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         }
     }
 
+    // The instruction at a DO loop's end label is the loop's last one: it
+    // stays the first instruction after that label.
+    {
+        int pending = 0;  // the loop-end label line whose first instruction is due
+        std::vector<int> last_of_loop(p_.lines.size() + 1, 0);
+        for (int n = 1; n <= static_cast<int>(p_.lines.size()); ++n) {
+            const Statement& st = statement_of(n);
+            if (st.kind == Kind::label && p_.loop_ends.count(st.label) != 0) pending = n;
+            if (st.kind == Kind::instruction && pending != 0) {
+                last_of_loop[static_cast<size_t>(pending)] = n;
+                pending = 0;
+            }
+        }
+        pending = 0;
+        for (const OutputLine& o : output) {
+            if (!o.nop && last_of_loop[static_cast<size_t>(o.line)] != 0) {
+                pending = o.line;
+                continue;
+            }
+            if (pending == 0 || (!o.nop && statement_of(o.line).kind != Kind::instruction)) continue;
+            const int expected = last_of_loop[static_cast<size_t>(pending)];
+            if (o.nop || o.line != expected) {
+                why = describe(p_, expected) + " is no longer the last instruction of the loop ending at " +
+                      describe(p_, pending);
+                return false;
+            }
+            pending = 0;
+        }
+    }
+
     // No instruction crosses a label that is jumped to or a section change.
     {
         std::vector<int> stretch(p_.lines.size() + 1, 0);
@@ -1302,7 +1345,7 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
             if (o.nop) continue;
             if (is_fence(p_, o.line)) ++count;
             if (statement_of(o.line).kind == Kind::instruction && stretch[static_cast<size_t>(o.line)] != count) {
-                why = describe(p_, o.line) + " was moved across a label that is jumped to or a section change";
+                why = describe(p_, o.line) + " was moved across a label that is jumped to, a section change or data";
                 return false;
             }
         }
