@@ -5,6 +5,9 @@
 // the record of the instruction before it, so that the pair never splits.
 // Every instruction also leaves its hazard definitions with its section, in
 // every mode and pass, for the read-after-write check of the next one.
+// A block holds the instructions of one section only, and a DO loop's
+// first and last instructions each end a block, so that nothing moves out
+// of a section or into or out of a loop.
 #include "paasmis.h"
 
 #include "paasmdriver.h"
@@ -14,6 +17,8 @@
 #include "paasmomf.h"
 #include "paasmpool.h"
 #include "paasmsym.h"
+
+#include <unordered_set>
 
 SchedBlock* schedule_block_list = nullptr;
 SchedBlock* schedule_open_block = nullptr;
@@ -28,7 +33,21 @@ SchedBlock* schedule_block_tail = nullptr;
 // block that instruction opens begins with its slots.
 const SchedInstruction* last_delayed_branch = nullptr;
 
+// The section of the open block's instructions.
+const Section* open_block_section = nullptr;
+
+// The labels that DO names as the end of its loop, and whether the
+// instruction at such a label, the loop's last, is still to come: it ends
+// its block.
+std::unordered_set<const Symbol*> loop_end_labels;
+bool loop_end_pending = false;
+
 bool sched_recording() { return (option_flags & OPT_SCHEDULE) != 0 && pass_number >= 2; }
+
+// An instruction of another section than the open block's does not join it.
+void sched_end_block_of_other_section() {
+    if (schedule_open_block != nullptr && open_block_section != current_section) sched_end_block();
+}
 
 }  // namespace
 
@@ -38,9 +57,12 @@ void sched_begin_pass() {
         schedule_block_list = nullptr;
         schedule_block_tail = nullptr;
         schedule_open_block = nullptr;
+        loop_end_labels.clear();
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
     last_delayed_branch = nullptr;
+    open_block_section = nullptr;
+    loop_end_pending = false;
     // No hint, as an unset switch gives, whatever the last pass left in it.
     if (branch_probability_symbol != nullptr) sym_set_absolute_integer(branch_probability_symbol, 0);
 }
@@ -66,9 +88,11 @@ SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch,
 }
 
 SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
+    sched_end_block_of_other_section();
     if (schedule_open_block == nullptr) {
         schedule_open_block = sched_new_block();
         schedule_open_block->delayed_before = last_delayed_branch;
+        open_block_section = current_section;
     }
     last_delayed_branch = nullptr;
     SchedInstruction* record = sched_new_instruction(slots, arch, hazard);
@@ -84,7 +108,8 @@ SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& ar
 void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
     current_section->last_hazard_defs = hazard.defs;
     if (!sched_recording()) return;
-    if (pending_shadow != 0 && schedule_open_block != nullptr && schedule_open_block->last != nullptr) {
+    if (pending_shadow != 0 && schedule_open_block != nullptr && schedule_open_block->last != nullptr &&
+        open_block_section == current_section) {
         // The instruction in a skip or REPEAT shadow joins its predecessor.
         SchedInstruction* pair = schedule_open_block->last;
         pair->arch.uses |= arch.uses;
@@ -96,11 +121,17 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
         return;
     }
     sched_append_instruction(slots, arch, hazard);
+    if (loop_end_pending) {
+        loop_end_pending = false;
+        sched_end_block();
+    }
 }
 
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard) {
     current_section->last_hazard_defs = hazard.defs;
     if (sched_recording()) {
+        sched_end_block_of_other_section();
+        loop_end_pending = false;
         // A delayed form keeps the slots the source gave it, also when it
         // comes with no open block and so is not the branch of any block.
         const bool delayed = sched_line_has_delayed_form(line_buffer);
@@ -126,9 +157,14 @@ void sched_record_label(Symbol* symbol) {
     if (symbol->scope == SCOPE_GLOBAL || (symbol->flags & SYM_BRANCH_TARGET) != 0) {
         main_source.marks[3] = ' ';
         sched_end_block();
+        if (loop_end_labels.count(symbol) != 0) loop_end_pending = true;
     } else {
         main_source.marks[3] = '*';
     }
 }
 
 void sched_end_block() { schedule_open_block = nullptr; }
+
+void sched_note_loop_end(const Symbol* label) {
+    if (label != nullptr) loop_end_labels.insert(label);
+}

@@ -55,6 +55,8 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_label(Symbol* symbol);
 void sched_end_block();
+// DO names the label of its loop's last instruction.
+void sched_note_loop_end(const Symbol* label);
 SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedBlock* sched_new_block();

@@ -175,7 +175,11 @@ int tgt_encode_do(const MnemonicEntry* row) {
         ins.status = tgt_parse_branch_target(ins.words[1], NEXT_AFTER_DO, ins.ends_block, loop_end,
                                              MARK_BRANCH_TARGET, row->mnemonic_name);
         if (loop_end != nullptr) ins.relocation = loop_end;
+        sched_note_loop_end(loop_end);
     }
+    // The loop's body repeats: no instruction may move into it or out of
+    // it, so DO ends the scheduling block like a branch without slots.
+    report_branch(ins, 0, 0);
     return tgt_finish_instruction(ins);
 }
 

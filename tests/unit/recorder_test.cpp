@@ -719,7 +719,7 @@ const SchedCase sched_cases[] = {
     {"\tcall\tw3\n", true, 0, 0},
     {"\tgoto\t_helper\n", true, 0, 0},
     {"\tgoto\tw3\n", true, 0, 0},
-    {"\tdo\t#3,.L6\n\tnop\n.L6:\n", false, -1, 0},
+    {"\tdo\t#3,.L6\n\tnop\n.L6:\n", true, 0, 0},  // nothing moves into or out of the loop
     {"\trepeat\t#3\n", false, 0, 0},  // merged with the nop after it
     {"\tretlw\t#1,w0\n", true, 1, 100},
     {"\tpretlw\t#1,w15\n", true, 1, 100},
