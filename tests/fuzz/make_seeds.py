@@ -47,15 +47,20 @@ for name in sorted(os.listdir(os.path.join(top, 'examples'))):
     with open(os.path.join(top, 'examples', name), 'rb') as f:
         sources.append(f.read())
 
+for source in sources:
+    for mode in (0, 1, 2, 0x80):
+        put('source', bytes([mode]) + source)
+
+# The compiler-style sources (some written by tests/proof/gen_source) go in
+# with every command line: each mode, with and without -w and -n1.
 seeds = os.path.join(here, 'seeds')
 for name in sorted(os.listdir(seeds)):
     if name.endswith('.s'):
         with open(os.path.join(seeds, name), 'rb') as f:
-            sources.append(f.read())
-
-for source in sources:
-    for mode in (0, 1, 2, 0x80):
-        put('source', bytes([mode]) + source)
+            source = f.read()
+        for mode in (0, 1, 2):
+            for bits in (0, 0x40, 0x80, 0xC0):
+                put('source', bytes([mode | bits]) + source)
 
 
 def scramble(byte):
