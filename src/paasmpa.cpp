@@ -25,9 +25,7 @@ namespace {
 void pa_set_mark(char mark) { main_source.marks[3] = mark; }
 
 // Recording is on while the low 32 bits of ___PA___ are not 0.
-bool pa_recording_on() {
-    return abstraction_switch_symbol != nullptr && abstraction_switch_symbol->value.word != 0;
-}
+bool pa_recording_on() { return sym_switch_word(abstraction_switch_symbol) != 0; }
 
 // Instruction-word patterns of the tests below.
 bool pa_word_is_skip_or_repeat(uint32_t word) {

@@ -73,7 +73,7 @@ void report_branch(TgtInstruction& ins, int32_t slots, int32_t probability) {
 
 // The taken probability the source gives with ___BP___, 0 for none.
 int32_t source_probability() {
-    return branch_probability_symbol != nullptr ? branch_probability_symbol->value.integer : 0;
+    return static_cast<int32_t>(sym_switch_word(branch_probability_symbol));
 }
 
 // Tries a working register operand, which the instruction then reads;

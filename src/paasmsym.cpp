@@ -241,6 +241,19 @@ void sym_set_absolute_integer(Symbol* symbol, uint32_t value) {
     symbol->section = nullptr;
 }
 
+uint32_t sym_switch_word(const Symbol* symbol) {
+    if (symbol == nullptr) return 0;
+    switch (symbol->value_type) {
+        case TYPE_FLOAT:
+        case TYPE_STRING:
+        case TYPE_REGISTER:
+        case TYPE_CONDITION:
+            return 0;
+        default:
+            return symbol->value.word;
+    }
+}
+
 Symbol* sym_lookup(SymbolKey key) { return sym_find_in(sym_table(key.kind), key.name); }
 
 Symbol* sym_lookup_or_create(SymbolKey key) {

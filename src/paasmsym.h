@@ -100,6 +100,10 @@ Symbol* sym_resolve_local_label(SymbolKey key);
 // held before: class, type, the whole 8-byte value and the section change
 // together, so that no reader finds half of an earlier pointer.
 void sym_set_absolute_integer(Symbol* symbol, uint32_t value);
+// The low 32 bits of a source switch (___PA___, ___BP___): 0 while the
+// symbol holds a float, a string, a register or a condition, whose value
+// is no number (its bits are a double or an address).
+uint32_t sym_switch_word(const Symbol* symbol);
 void sym_insert_in_section(Symbol* symbol, Section* section);
 void sym_add_reference_line(Symbol* symbol);
 void sym_build_sorted_list(int list, int (*filter)(const Symbol*));

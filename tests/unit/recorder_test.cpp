@@ -713,6 +713,10 @@ const SchedCase sched_cases[] = {
     {"\t.set\t___BP___,90\n\tbra\tz,.L5\n.L5:\n", true, 2, 90},
     {"\t.set\t___BP___,90\n\tbra\t.L5\n.L5:\n", true, 2, 100},
     {"\t.set\t___BP___,90\n\tbra\tz\n", true, 2, 90, 1},  // no ',': still the source's value
+    // A value that is no number gives no hint: its bits are an address or a double.
+    {"\t.set\t___BP___,\"x\"\n\tbra\tz,.L5\n.L5:\n", true, 2, 25},
+    {"\t.set\t___BP___,w3\n\tbra\tz,.L5\n.L5:\n", true, 2, 25},
+    {"\t.set\t___BP___,1.5\n\tbra\tz,.L5\n.L5:\n", true, 2, 25},
     {"\tcall\t_helper\n", false, -1, 0},
     {"\tcall\t0x100\n", false, -1, 0},
     {"\tcall\t_setjmp\n", true, 0, 0},
@@ -864,6 +868,11 @@ TEST(BranchEncoders, RecordingFollowsTheSwitchStatementByStatement) {
     // Without any assignment nothing is recorded.
     assemble("\t.section\t.text,code\n\tnop\n\tnop\n", {"-b"});
     EXPECT_EQ(basic_block_list.head, nullptr);
+    // Nor with a value that is no number: a string, a register, a float.
+    for (const char* value : {"\"on\"", "w1", "2.0"}) {
+        assemble(std::string("\t.section\t.text,code\n\t.set\t___PA___,") + value + "\n\tnop\n\tnop\n", {"-b"});
+        EXPECT_EQ(basic_block_list.head, nullptr) << value;
+    }
 }
 
 TEST(BranchEncoders, PwordEndsTheBlock) {
