@@ -56,7 +56,7 @@ const ResourceCase resource_cases[] = {
 TEST(AluEncoders, ResourcePairsByForm) {
     for (const ResourceCase& c : resource_cases) {
         SCOPED_TRACE(c.line);
-        AsmRun run = assemble_on_family(std::string(text_head) + "\t" + c.line + "\n\treturn\n", {"-s"});
+        AsmRun run = assemble(std::string(text_head) + "\t" + c.line + "\n\treturn\n", {"-s"});
         ASSERT_EQ(run.status, 0) << run.errors;
         std::vector<const SchedInstruction*> records = first_block_records();
         ASSERT_EQ(records.size(), 1u);
@@ -70,7 +70,7 @@ TEST(AluEncoders, ResourcePairsByForm) {
 // Slot counts: the ALU, shift and bit rows may fill a delay slot, the
 // compare rows may not.
 TEST(AluEncoders, SlotCounts) {
-    AsmRun run = assemble_on_family(
+    AsmRun run = assemble(
         std::string(text_head) + "\tadd\tw1,w2,w3\n\tasr\tw1,w2\n\tbset\tw1,#1\n\tcpseq\tw1,w2\n\treturn\n",
         {"-s"});
     ASSERT_EQ(run.status, 0) << run.errors;
@@ -86,7 +86,7 @@ TEST(AluEncoders, SlotCounts) {
 // slot and probability 0; a compare-and-skip does not end it.
 TEST(AluEncoders, CompareAndBranchEndsTheSchedulingBlock) {
     AsmRun run =
-        assemble_on_family(std::string(text_head) + ".L1:\n\tadd\tw1,w2,w3\n\tcpbeq\tw1,w2,.L1\n\tadd\tw4,w5,w6\n",
+        assemble(std::string(text_head) + ".L1:\n\tadd\tw1,w2,w3\n\tcpbeq\tw1,w2,.L1\n\tadd\tw4,w5,w6\n",
                            {"-s", "--mcpu=GENERIC-16BIT-EP"});
     ASSERT_EQ(run.status, 0) << run.errors;
     ASSERT_NE(schedule_block_list, nullptr);
@@ -101,7 +101,7 @@ TEST(AluEncoders, CompareAndBranchEndsTheSchedulingBlock) {
     EXPECT_EQ(block->next->branch, nullptr);
 
     run =
-        assemble_on_family(std::string(text_head) + "\tadd\tw1,w2,w3\n\tcpseq\tw1,w2\n\tadd\tw4,w5,w6\n", {"-s"});
+        assemble(std::string(text_head) + "\tadd\tw1,w2,w3\n\tcpseq\tw1,w2\n\tadd\tw4,w5,w6\n", {"-s"});
     ASSERT_EQ(run.status, 0) << run.errors;
     ASSERT_NE(schedule_block_list, nullptr);
     EXPECT_EQ(schedule_block_list->branch, nullptr);
@@ -136,7 +136,7 @@ const BlockCase block_cases[] = {
 TEST(AluEncoders, StackPointerEndsTheAbstractionBlock) {
     for (const BlockCase& c : block_cases) {
         SCOPED_TRACE(c.middle);
-        AsmRun run = assemble_on_family(
+        AsmRun run = assemble(
             std::string(text_head) + "\tadd\tw1,w2,w3\n\t" + c.middle + "\n\tadd\tw1,w2,w3\n", {"-b"});
         ASSERT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(recorded_block_words(), c.blocks);
@@ -149,7 +149,7 @@ TEST(AluEncoders, StackPointerEndsTheAbstractionBlock) {
 // The relocation symbol goes with the word: a file register, a branch
 // target in the same section.
 TEST(AluEncoders, RelocationSymbolIsRecorded) {
-    AsmRun run = assemble_on_family(std::string("\t.section\t.nbss,bss\n_flag:\t.space\t2\n") + text_head +
+    AsmRun run = assemble(std::string("\t.section\t.nbss,bss\n_flag:\t.space\t2\n") + text_head +
                                         ".L1:\n\tadd\t_flag\n\tbset\t_flag,#1\n\tcpbne\tw1,w2,.L1\n",
                                     {"-b", "--mcpu=GENERIC-16BIT-EP"});
     ASSERT_EQ(run.status, 0) << run.errors;
@@ -164,7 +164,7 @@ TEST(AluEncoders, RelocationSymbolIsRecorded) {
 // A far or absolute compare-and-branch target ends the abstraction block.
 TEST(AluEncoders, AbsoluteBranchTargetEndsTheAbstractionBlock) {
     AsmRun run =
-        assemble_on_family(std::string(text_head) + "\tadd\tw1,w2,w3\n\tcpbeq\tw1,w2,10\n\tadd\tw1,w2,w3\n",
+        assemble(std::string(text_head) + "\tadd\tw1,w2,w3\n\tcpbeq\tw1,w2,10\n\tadd\tw1,w2,w3\n",
                            {"-b", "--mcpu=GENERIC-16BIT-EP"});
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(recorded_block_words(), (std::vector<std::vector<uint32_t>>{{0x408182}, {0x408182}}));
@@ -184,7 +184,7 @@ TEST(AluEncoders, StatusRegisterByItsAddress) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         AsmRun run =
-            assemble_on_family(std::string("\t.section\t.nbss,bss\n_SR:\t.space\t2\n_other:\t.space\t2\n") +
+            assemble(std::string("\t.section\t.nbss,bss\n_SR:\t.space\t2\n_other:\t.space\t2\n") +
                                    text_head + "\t" + c.line + "\n\treturn\n",
                                {"-s"});
         ASSERT_EQ(run.status, 0) << run.errors;
@@ -212,7 +212,7 @@ TEST(AluEncoders, ReadAfterWriteHazards) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines);
-        AsmRun run = assemble_on_family(std::string(text_head) + c.lines, {"-w"});
+        AsmRun run = assemble(std::string(text_head) + c.lines, {"-w"});
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.errors, c.errors);
     }

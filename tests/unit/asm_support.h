@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <unistd.h>
+#include <unistd.h>  // rmdir
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@
 #include "paasmintern.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
+#include "paasmquodra.h"
 #include "paasmsym.h"
+#include "process_support.h"
 
 struct AsmRun {
     int status = -1;
@@ -27,44 +30,47 @@ struct AsmRun {
 };
 
 // Assembles `source` as the file t.s in a fresh directory (which is also
-// the working directory and TEMP), with the given options before it.
-inline AsmRun assemble(const std::string& source, std::vector<std::string> options = {}) {
-    // What one run leaves behind that the next run in this process would
-    // otherwise take over.
-    lex_reset();
-    pass_number = 0;
-    error_count = 0;
-    warning_count = 0;
-    lines_read = 0;
-    line_total = 0;
-    pass_line_count = 0;
-    main_source.line = 0;
+// the working directory and TEMP while it runs), with the given options
+// before it. The program starts from its start state, as a new process
+// would, but with the device family word `family` when one is given (the
+// families that no --mcpu name selects are reached so). What the run
+// leaves (symbols, sections, images) stays for the test to look at.
+inline AsmRun assemble_with_family(std::optional<uint32_t> family, const std::string& source,
+                                   std::vector<std::string> options) {
+    asm_reset_run();
+    if (family) device_family_flags = *family;
     char dir_template[] = "/tmp/zpa-directives-XXXXXX";
     if (mkdtemp(dir_template) == nullptr) {
         ADD_FAILURE() << "no temporary directory";
         return {};
     }
-    if (chdir(dir_template) != 0) ADD_FAILURE() << "chdir failed";
-    setenv("TEMP", dir_template, 1);
-    {
-        std::ofstream file("t.s", std::ios::binary);
-        file << source;
-    }
-    std::vector<std::string> words = {"zorvel-pa"};
-    words.insert(words.end(), options.begin(), options.end());
-    words.push_back("t.s");
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    AsmRun run;
-    testing::internal::CaptureStderr();
-    run.status = asm_main(static_cast<int>(words.size()), argv.data());
-    run.errors = testing::internal::GetCapturedStderr();
-    if (chdir("/tmp") != 0) ADD_FAILURE() << "chdir failed";
     std::string dir = dir_template;
+    AsmRun run;
+    {
+        test_support::ScopedWorkingDirectory in_dir(dir);
+        if (!in_dir.ok()) ADD_FAILURE() << "cannot work in " << dir;
+        test_support::ScopedEnvironment temp("TEMP", dir.c_str());
+        {
+            std::ofstream file("t.s", std::ios::binary);
+            file << source;
+        }
+        std::vector<std::string> words = {"zorvel-pa"};
+        words.insert(words.end(), options.begin(), options.end());
+        words.push_back("t.s");
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        testing::internal::CaptureStderr();
+        run.status = asm_main(static_cast<int>(words.size()), argv.data());
+        run.errors = testing::internal::GetCapturedStderr();
+    }
     std::remove((dir + "/t.s").c_str());
     rmdir(dir.c_str());
     return run;
+}
+
+inline AsmRun assemble(const std::string& source, std::vector<std::string> options = {}) {
+    return assemble_with_family(std::nullopt, source, std::move(options));
 }
 
 inline AsmRun assemble_warn(const std::string& source) { return assemble(source, {"-w"}); }

@@ -10,6 +10,7 @@
 #include "paasmdriver.h"
 #include "paasmlex.h"
 #include "platform.h"
+#include "process_support.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ TEST(Driver, TemporaryFileIsFreshInTemp) {
     char dir_template[] = "/tmp/zpa-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir_template), nullptr);
     std::string dir = dir_template;
-    setenv("TEMP", dir.c_str(), 1);
+    test_support::ScopedEnvironment temp("TEMP", dir.c_str());
+    test_support::ScopedEnvironment tmp("TMP", nullptr);
     std::string a, b;
     ASSERT_TRUE(asm_make_temp_name(a));
     ASSERT_TRUE(platform_create_temp_file(platform_temp_directory(), b));
@@ -84,10 +86,10 @@ TEST(Driver, TemporaryFileIsFreshInTemp) {
     EXPECT_EQ(size, 0u);
     std::remove(a.c_str());
     std::remove(b.c_str());
-    unsetenv("TEMP");
-    setenv("TMP", dir.c_str(), 1);
+    temp.set(nullptr);
+    tmp.set(dir.c_str());
     EXPECT_EQ(platform_temp_directory(), dir);
-    unsetenv("TMP");
+    tmp.set(nullptr);
     EXPECT_EQ(platform_temp_directory(), "/tmp");
     rmdir(dir.c_str());
 }

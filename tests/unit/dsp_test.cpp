@@ -18,7 +18,7 @@ const char* const dsp_head = "\t.section\t.text,code\n\t.set\t___PA___,1\n_f:\n"
 // Tests that look at the abstraction's records as recorded give -b, which
 // runs no optimiser over them.
 AsmRun assemble_dsp(const std::string& body, std::vector<std::string> options = {}) {
-    return assemble_on_family(dsp_head + body, std::move(options));
+    return assemble(dsp_head + body, std::move(options));
 }
 
 // The rows' status bits (all but MOVSAC and SAC), the multiplier

@@ -29,13 +29,6 @@ struct ResourceCase {
     uint32_t hazard_uses;
 };
 
-// Assembles on the default family, or on the one --mcpu names in `options`
-// (the family word would otherwise stay from an earlier run in this process).
-inline AsmRun assemble_on_family(const std::string& source, std::vector<std::string> options) {
-    device_family_flags = 2;
-    return assemble(source, std::move(options));
-}
-
 // The scheduler's records of the first block, in order, without the branch
 // that ends it.
 inline std::vector<const SchedInstruction*> first_block_records() {

@@ -91,6 +91,8 @@ protected:
         family = 2;
         suffix_row = nullptr;
         suffix_text.clear();
+        encoded_label = nullptr;
+        encoded_row = nullptr;
     }
     void TearDown() override {
         test_support::end_scanner_run();

@@ -21,7 +21,7 @@ const char* const misc_head = "\t.section\t.text,code\n\t.set\t___PA___,1\n_f:\n
 // Assembles the source on a family: the default one unless named.
 AsmRun misc_assemble(const std::string& source, const char* family, std::vector<std::string> options) {
     if (family != nullptr) options.push_back(std::string("--mcpu=") + family);
-    return assemble_on_family(source, std::move(options));
+    return assemble(source, std::move(options));
 }
 
 // Every scheduler record in source order, over all blocks.

@@ -580,10 +580,7 @@ const char* const head = "\t.section\t.text,code\n\t.set\t___PA___,1\n";  // two
 
 // Assembles `body` after the head on the given device family.
 AsmRun assemble_body(uint32_t family, const std::string& body, std::vector<std::string> options = {}) {
-    device_family_flags = family;
-    AsmRun run = assemble(head + body, std::move(options));
-    device_family_flags = 2;
-    return run;
+    return assemble_with_family(family, head + body, std::move(options));
 }
 
 constexpr uint32_t DEFAULT = 2;      // the family word without --mcpu

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "asm_support.h"
@@ -65,11 +66,28 @@ TEST(Reset, SameSourceTwiceGivesTheSameResult) {
     EXPECT_EQ(first.errors, second.errors);
 }
 
+// An in-process run works in a directory of its own with TEMP pointing
+// there; afterwards the tests that follow find the process as it was.
+TEST(Reset, InProcessRunLeavesTheWorkingDirectoryAndTempAsTheyWere) {
+    const std::string cwd = std::filesystem::current_path().string();
+    for (const char* before : {"/tmp", static_cast<const char*>(nullptr)}) {
+        test_support::ScopedEnvironment temp("TEMP", before);
+        AsmRun run = assemble("\tnop\n");
+        EXPECT_EQ(run.status, 0) << run.errors;
+        const char* after = std::getenv("TEMP");
+        if (before == nullptr)
+            EXPECT_EQ(after, nullptr);
+        else
+            EXPECT_STREQ(after, before);
+        EXPECT_EQ(std::filesystem::current_path().string(), cwd);
+    }
+}
+
 TEST(Reset, NoTokenFileIsLeftInTheTemporaryDirectory) {
     char dir_template[] = "/tmp/zpa-reset-XXXXXX";
     ASSERT_NE(mkdtemp(dir_template), nullptr);
     std::string dir = dir_template;
-    setenv("TEMP", dir.c_str(), 1);
+    test_support::ScopedEnvironment temp("TEMP", dir.c_str());
     std::string source = dir + "/s.s";
     {
         std::ofstream file(source);
