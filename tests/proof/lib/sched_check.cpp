@@ -230,10 +230,31 @@ struct Resources {
 
 struct Model {
     Resources res;
-    int slot_size = 1;        // delay slots it fills; 0 when it may not fill one
-    bool shadow = false;      // skips or repeats the next instruction
-    bool loop_start = false;  // DO
 };
+
+// What the mnemonic alone tells: how many delay slots the instruction
+// fills when it is moved into them (0: it may not be), whether it skips or
+// repeats the next instruction, whether it opens a loop.
+struct Traits {
+    int slot_size = 1;
+    bool shadow = false;
+    bool loop_start = false;
+};
+
+Traits traits_of(const Statement& st) {
+    static const std::unordered_set<std::string> no_slot = {
+        "cpseq", "cpsgt", "cpslt", "cpsne", "repeat", "bra", "pbra", "cpbeq", "cpbgt", "cpblt", "cpbne", "do",
+        "goto", "call", "rcall", "retfie", "pretfie", "return", "preturn", "retlw", "pretlw", "reset"};
+    static const std::unordered_set<std::string> shadow = {"btsc",  "btss",  "cpseq",  "cpsgt",  "cpslt", "cpsne",
+                                                           "decsnz", "decsz", "incsnz", "incsz", "repeat"};
+    Traits t;
+    const std::string& m = st.mnemonic;
+    if (no_slot.count(m) != 0) t.slot_size = 0;
+    else if (m.rfind("tbl", 0) == 0 || (m == "mov" && st.suffix == "d")) t.slot_size = 2;
+    t.shadow = shadow.count(m) != 0;
+    t.loop_start = m == "do";
+    return t;
+}
 
 enum class OpKind { reg, indirect, literal, other };
 
@@ -409,7 +430,6 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
     // No operands, no resources.
     if (m == "nop" || m == "nopr" || m == "clrwdt") return n == 0 ? std::optional<Model>(out) : none();
     if (m == "reset") {
-        out.slot_size = 0;
         return n == 0 ? std::optional<Model>(out) : none();
     }
     if (m == "disi" || m == "pwrsav") return n == 1 && ops[0].kind == OpKind::literal ? std::optional<Model>(out) : none();
@@ -417,20 +437,17 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
     // Returns and transfers: they may not fill a delay slot.
     if (m == "return" || m == "preturn" || m == "retfie" || m == "pretfie") {
         if (n != 0) return none();
-        out.slot_size = 0;
         r.defs = W15 | (m == "retfie" || m == "pretfie" ? STATUS : 0);
         r.uses = W15;
         return out;
     }
     if (m == "retlw" || m == "pretlw") {
         if (n != 2 || ops[0].kind != OpKind::literal || !is_w(ops[1])) return none();
-        out.slot_size = 0;
         r.defs = W15 | ops[1].mask;
         r.uses = W15;
         return out;
     }
     if (m == "bra" || m == "pbra") {
-        out.slot_size = 0;
         if (n == 1 && is_w(ops[0])) {
             r.uses = ops[0].mask;
             return out;
@@ -443,14 +460,12 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
         return none();
     }
     if (m == "goto") {
-        out.slot_size = 0;
         if (n != 1) return none();
         if (is_w(ops[0])) r.uses = ops[0].mask;
         else if (ops[0].kind != OpKind::other) return none();
         return out;
     }
     if (m == "call" || m == "rcall") {
-        out.slot_size = 0;
         if (n != 1) return none();
         r.defs = STATUS | MEM | ALL_W;
         r.uses = MEM | ALL_W;
@@ -458,16 +473,12 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
         return out;
     }
     if (m == "do") {
-        out.slot_size = 0;
-        out.loop_start = true;
         if (n != 2 || ops[1].kind != OpKind::other) return none();
         if (is_w(ops[0])) r.uses = ops[0].mask;
         else if (ops[0].kind != OpKind::literal) return none();
         return out;
     }
     if (m == "repeat") {
-        out.slot_size = 0;
-        out.shadow = true;
         if (n != 1) return none();
         if (is_w(ops[0])) r.uses = ops[0].mask;
         else if (ops[0].kind != OpKind::literal) return none();
@@ -541,7 +552,6 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
             if (dbl) {
                 if (!is_w(d)) return none();
                 r.defs |= wpair(d.number);
-                out.slot_size = 2;
                 return out;
             }
             if (!is_plain_ea(d)) return none();
@@ -550,7 +560,6 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
         }
         if (is_w(s) && !is_wreg_name(s)) {
             r.uses |= dbl ? wpair(s.number) : s.mask;
-            if (dbl) out.slot_size = 2;
             if (is_w(d)) {
                 r.defs |= dbl ? wpair(d.number) : d.mask;
                 return out;
@@ -675,8 +684,7 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
                                                           "tblwth", "tblwtl"};
     if (unary.count(m) != 0) {
         const bool table = m.rfind("tbl", 0) == 0;
-        if (table) out.slot_size = 2;
-        else r.defs = STATUS;
+        if (!table) r.defs = STATUS;
         if (m == "rlc" || m == "rrc") r.uses = STATUS;
         if (n == 2 && is_plain_ea(ops[0]) && !is_wreg_name(ops[0]) && is_plain_ea(ops[1])) {
             add_source(ops[0], r);
@@ -740,8 +748,6 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
         return out;
     }
     if (m == "cpseq" || m == "cpsgt" || m == "cpslt" || m == "cpsne") {
-        out.slot_size = 0;
-        out.shadow = true;
         if (n != 2 || !is_w(ops[0]) || !is_w(ops[1])) return none();
         r.uses = ops[0].mask | ops[1].mask;
         return out;
@@ -751,7 +757,6 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
     static const std::unordered_set<std::string> bits = {"bclr", "bset", "btg", "btsc", "btss", "btst", "btsts"};
     if (bits.count(m) != 0) {
         const bool modify = m == "bclr" || m == "bset" || m == "btg";
-        if (m == "btsc" || m == "btss") out.shadow = true;
         if (m == "btst" || m == "btsts") r.defs = STATUS;
         if (n != 2) return none();
         if (is_plain_ea(ops[0]) && !is_wreg_name(ops[0])) {
@@ -1109,14 +1114,15 @@ private:
     bool strict_;
     Modeller modeller_;
     std::vector<std::optional<Model>> models_;  // per line
+    std::vector<Traits> traits_;                // per line
     std::vector<char> filled_;                  // per line: written in delayed form by the scheduler
 
     bool check_lines(const std::vector<OutputLine>& output, std::string& why);
     bool check_models(std::string& why);
     const std::optional<Model>& model_of(int line) const { return models_[static_cast<size_t>(line)]; }
+    const Traits& traits(int line) const { return traits_[static_cast<size_t>(line)]; }
     const Statement& statement_of(int line) const { return p_.statements[static_cast<size_t>(line - 1)]; }
-    bool slot_region(const std::vector<int>& seq, size_t at, std::vector<int>& region, bool& judged,
-                     std::string& why) const;
+    bool slot_region(const std::vector<int>& seq, size_t at, std::vector<int>& region, std::string& why) const;
 };
 
 bool Checker::check_lines(const std::vector<OutputLine>& output, std::string& why) {
@@ -1172,8 +1178,10 @@ bool Checker::check_lines(const std::vector<OutputLine>& output, std::string& wh
 
 bool Checker::check_models(std::string& why) {
     models_.assign(p_.lines.size() + 1, std::nullopt);
+    traits_.assign(p_.lines.size() + 1, Traits{});
     for (size_t i = 0; i < p_.statements.size(); ++i) {
         if (p_.statements[i].kind != Kind::instruction) continue;
+        traits_[i + 1] = traits_of(p_.statements[i]);
         models_[i + 1] = modeller_.model(p_.statements[i]);
         if (!models_[i + 1] && strict_) {
             why = "unmodelled instruction: " + std::string(trim(p_.lines[i])) + " (line " + std::to_string(i + 1) + ")";
@@ -1184,27 +1192,20 @@ bool Checker::check_models(std::string& why) {
 }
 
 // The instructions in the delay slots of the delayed branch at seq[at]
-// (0 stands for an added nop). `judged` is false when an instruction of
-// unknown size stands there.
-bool Checker::slot_region(const std::vector<int>& seq, size_t at, std::vector<int>& region, bool& judged,
-                          std::string& why) const {
+// (0 stands for an added nop).
+bool Checker::slot_region(const std::vector<int>& seq, size_t at, std::vector<int>& region, std::string& why) const {
     const int branch = seq[at];
     const std::string& m = statement_of(branch).mnemonic;
     const int slots = m == "bra" || m == "pbra" ? 2 : 1;
     int filled = 0;
-    judged = true;
     for (size_t k = at + 1; k < seq.size() && filled < slots; ++k) {
         region.push_back(seq[k]);
         if (seq[k] == 0) {
             ++filled;
             continue;
         }
-        const auto& model = model_of(seq[k]);
-        if (!model) {
-            judged = false;
-            return true;
-        }
-        if (model->slot_size == 0) {
+        const Traits& t = traits(seq[k]);
+        if (t.slot_size == 0) {
             if (filled_[static_cast<size_t>(branch)] != 0) {
                 why = describe(p_, seq[k]) + " stands in a delay slot of " + describe(p_, branch) +
                       " but may not fill one";
@@ -1213,7 +1214,7 @@ bool Checker::slot_region(const std::vector<int>& seq, size_t at, std::vector<in
             ++filled;  // the source put it there; its own effect is not judged here
             continue;
         }
-        filled += model->slot_size;
+        filled += t.slot_size;
     }
     if (filled != slots && filled_[static_cast<size_t>(branch)] != 0) {
         why = "the delay slots of " + describe(p_, branch) + " hold " + std::to_string(filled) + " cycles, not " +
@@ -1257,9 +1258,7 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         const bool filled = filled_[static_cast<size_t>(line)] != 0;
         if (!filled && !is_delayed(st.mnemonic)) continue;
         std::vector<int> region;
-        bool judged = true;
-        if (!slot_region(out_seq, k, region, judged, why)) return false;
-        if (!judged) continue;
+        if (!slot_region(out_seq, k, region, why)) return false;
         if (filled) {
             for (int x : region) {
                 if (x == 0) continue;
@@ -1269,8 +1268,8 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
                     return false;
                 }
                 const size_t at = source_pos[static_cast<size_t>(x)];
-                const bool shadowed = at > 0 && model_of(source_seq[at - 1]) && model_of(source_seq[at - 1])->shadow;
-                if (model_of(x)->shadow || shadowed) {
+                const bool shadowed = at > 0 && traits(source_seq[at - 1]).shadow;
+                if (traits(x).shadow || shadowed) {
                     why = describe(p_, x) + " fills a delay slot of " + describe(p_, line) +
                           " but is a skip or REPEAT pair";
                     return false;
@@ -1280,10 +1279,9 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         } else {
             // A delayed form that the source wrote keeps its slots.
             std::vector<int> before;
-            bool judged_before = true;
             std::string ignored;
-            slot_region(source_seq, source_pos[static_cast<size_t>(line)], before, judged_before, ignored);
-            if (judged_before && before != region) {
+            slot_region(source_seq, source_pos[static_cast<size_t>(line)], before, ignored);
+            if (before != region) {
                 why = "the delay slots of " + describe(p_, line) + " no longer hold what the source put there";
                 return false;
             }
@@ -1292,8 +1290,7 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
 
     // A skip or REPEAT keeps the instruction it acts on right after it.
     for (size_t k = 0; k + 1 < source_seq.size(); ++k) {
-        const auto& model = model_of(source_seq[k]);
-        if (!model || !model->shadow) continue;
+        if (!traits(source_seq[k]).shadow) continue;
         const size_t at = out_pos[static_cast<size_t>(source_seq[k])];
         if (at + 1 >= out_seq.size() || out_seq[at + 1] != source_seq[k + 1]) {
             why = describe(p_, source_seq[k + 1]) + " no longer follows the skip or REPEAT at " +
@@ -1357,13 +1354,13 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         for (size_t j = i + 1; j < source_seq.size(); ++j) {
             const int b = source_seq[j];
             if (out_pos[static_cast<size_t>(a)] < out_pos[static_cast<size_t>(b)]) continue;
-            const auto& ma = model_of(a);
-            const auto& mb = model_of(b);
-            if (!ma || !mb) continue;
-            if (ma->loop_start || mb->loop_start) {
+            if (traits(a).loop_start || traits(b).loop_start) {
                 why = describe(p_, a) + " and " + describe(p_, b) + " changed order across a loop start";
                 return false;
             }
+            const auto& ma = model_of(a);
+            const auto& mb = model_of(b);
+            if (!ma || !mb) continue;
             const bool into_slot = slot_of[static_cast<size_t>(a)] == b;
             const uint32_t mask = into_slot ? ~STATUS : ~0u;
             if (depends(ma->res, mb->res, mask)) {
