@@ -6,6 +6,8 @@ Shapes:
   label  the same with a label on every line
   refs   many references to one name (two on every line)
   insn   instruction lines in .text
+  sections  small functions, each in a section of its own
+  functions the same functions, each opened with .section .text,code
 """
 import sys
 
@@ -30,6 +32,17 @@ def generate(shape, lines, out):
         body = ("\tmov w0,w1\n", "\tadd w1,w2,w3\n", "\tmov [w14+2],w0\n")
         for n in range(lines - 1):
             w(body[n % 3])
+    elif shape in ("sections", "functions"):
+        # Four lines a function, as a compiler writes them with and without
+        # a section per function; both select a section on every function.
+        for n in range(lines // 4):
+            if shape == "sections":
+                w("\t.section\t.text._f%d,code\n" % n)
+            else:
+                w("\t.section\t.text,code\n")
+            w("_f%d:\n\tmov\tw%d,w%d\n\treturn\n" % (n, n % 8, n % 8 + 1))
+        for n in range(lines % 4):
+            w("\tnop\n")
     else:
         raise SystemExit("unknown shape " + shape)
 

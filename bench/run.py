@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Assembly speed benchmark (not a test).
 
-Generates sources of growing size in four shapes (bench/gen.py), assembles
+Generates sources of growing size in six shapes (bench/gen.py), assembles
 each with the release build and prints lines per second, peak memory and,
-per shape, the ratio of the times of the two largest sizes. Where `as` is
-installed it is timed on the data shapes too.
+per shape, the ratio of the times of the two largest sizes; with both the
+sections and the functions shape, also the time of a section per function
+over that of the same code in one section. Where `as` is installed it is
+timed on the data shapes too.
 
 usage: bench/run.py [--program PATH] [--sizes 10000,100000,1000000]
-                    [--shapes data,label,refs,insn] [--repeat N] [--timeout S]
+                    [--shapes data,label,refs,insn,sections,functions]
+                    [--mode hex|pa|sched] [--listing] [--repeat N] [--timeout S]
 """
 import argparse
 import os
@@ -23,6 +26,13 @@ sys.path.insert(0, HERE)
 import gen  # noqa: E402
 
 DATA_SHAPES = ("data", "label", "refs")
+# The command line of each mode before the source name; OUT stands for the
+# output file in the work folder.
+MODES = {
+    "hex": ["-h"],
+    "pa": ["-o", "OUT.pa"],
+    "sched": ["-s", "-b2", "-o", "OUT.is"],
+}
 TIME_PROGRAM = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
 
 
@@ -73,7 +83,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", default=os.path.join(HERE, "..", "build-release", "elf", "zorvel-pa"))
     parser.add_argument("--sizes", default="10000,100000,1000000")
-    parser.add_argument("--shapes", default="data,label,refs,insn")
+    parser.add_argument("--shapes", default="data,label,refs,insn,sections,functions")
+    parser.add_argument("--mode", choices=sorted(MODES), default="hex",
+                        help="hex: -h; pa: -o (the abstraction); sched: -s -b2 -o")
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--timeout", type=float, default=120.0)
     parser.add_argument("--listing", action="store_true",
@@ -90,7 +102,7 @@ def main():
     as_times = {}
     listing_times = {}
     try:
-        print("%-6s %9s %9s %9s %12s %12s %10s %7s %s" % (
+        print("%-9s %9s %9s %9s %12s %12s %10s %7s %s" % (
             "shape", "lines", "seconds", "cpu s", "lines/s", "lines/cpu-s", "peak KiB", "B/line", "note"))
         for shape in shapes:
             # Every run of a shape (each size, with the listing, and as) is
@@ -103,10 +115,11 @@ def main():
                 with open(source, "w") as out:
                     gen.generate(shape, size, out)
                 repeat = args.repeat if size < 1000000 else max(1, args.repeat - 1)
-                jobs.append(("zorvel", size, [program, "-h", source], repeat))
+                mode = [word.replace("OUT", os.path.join(work, "out-%d" % size)) for word in MODES[args.mode]]
+                jobs.append(("zorvel", size, [program] + mode + [source], repeat))
                 if args.listing:
                     listing = os.path.join(work, "out-%d.lst" % size)
-                    jobs.append(("listing", size, [program, "-h", "-l" + listing, "-t", "-x", source], repeat))
+                    jobs.append(("listing", size, [program] + mode + ["-l" + listing, "-t", "-x", source], repeat))
                 if assembler and shape in DATA_SHAPES:
                     jobs.append(("as", size, [assembler, "-o", os.devnull, source], repeat))
             best = {}
@@ -122,11 +135,11 @@ def main():
                 seconds, peak, status, cpu = best[("zorvel", size)]
                 note = "" if status == 0 else ("time-out" if seconds is None else "exit %d" % status)
                 if seconds is None:
-                    print("%-6s %9d %9s %9s %12s %12s %10s %7s %s" % (
+                    print("%-9s %9d %9s %9s %12s %12s %10s %7s %s" % (
                         shape, size, ">%g" % args.timeout, "-", "-", "-", "-", "-", note))
                 else:
                     times[(shape, size)] = (seconds, cpu)
-                    print("%-6s %9d %9.3f %9s %12.0f %12s %10d %7.0f %s" % (
+                    print("%-9s %9d %9.3f %9s %12.0f %12s %10d %7.0f %s" % (
                         shape, size, seconds, "%.3f" % cpu if cpu is not None else "-", size / seconds,
                         "%.0f" % (size / cpu) if cpu else "-", peak, peak * 1024.0 / size, note))
                 l_seconds, _, l_status, l_cpu = best.get(("listing", size), (None, 0, None, None))
@@ -151,9 +164,9 @@ def main():
             for shape in shapes:
                 if (shape, small) in times and (shape, large) in times:
                     a, b = times[(shape, large)], times[(shape, small)]
-                    print("  %-6s %s %s" % (shape, ratio(a, b, 0), ratio(a, b, 1)))
+                    print("  %-9s %s %s" % (shape, ratio(a, b, 0), ratio(a, b, 1)))
                 else:
-                    print("  %-6s    n/a" % shape)
+                    print("  %-9s    n/a" % shape)
         def print_ratios(title, others, label, others_on_top):
             """Per shape and size: the other run's time and the ratio the title names."""
             print("\n" + title)
@@ -162,9 +175,19 @@ def main():
                     if (shape, size) in others and (shape, size) in times:
                         other, own = others[(shape, size)], times[(shape, size)]
                         a, b = (other, own) if others_on_top else (own, other)
-                        print("  %-6s %9d  %2s %7.3f s  ratio %s %s" % (
+                        print("  %-9s %9d  %2s %7.3f s  ratio %s %s" % (
                             shape, size, label, other[0], ratio(a, b, 0), ratio(a, b, 1)))
 
+        if ("sections" in shapes and "functions" in shapes):
+            print("\ntime(sections)/time(functions): a section per function over one section"
+                  " (target <= 1.5): wall, cpu")
+            for size in sizes:
+                if ("sections", size) in times and ("functions", size) in times:
+                    a, b = times[("sections", size)], times[("functions", size)]
+                    print("  %9d %s %s" % (size, ratio(a, b, 0), ratio(a, b, 1)))
+                    if ("sections", size) in listing_times and ("functions", size) in listing_times:
+                        a, b = listing_times[("sections", size)], listing_times[("functions", size)]
+                        print("  %9d %s %s  with -l -t -x" % (size, ratio(a, b, 0), ratio(a, b, 1)))
         if listing_times:
             print_ratios("time with -l -t -x / time without (target < 3): wall, cpu", listing_times, "", True)
         if as_times:

@@ -310,9 +310,11 @@ int match_parse_section_operand(Symbol*& result) {
         key.kind = SYMKIND_ORDINARY;
         key.name = name;
         symbol = sym_lookup_or_create(key);
-        if ((symbol->flags & SYM_DEFINED_PASS1) != 0 && symbol->section == nullptr) {
-            // A name that pass 1 defined without a section (an absolute
-            // equate) cannot be selected: the current section stays.
+        if ((symbol->flags & SYM_DEFINED_PASS1) != 0 && ((symbol->flags & SYM_LABEL) == 0 || symbol->section == nullptr)) {
+            // A name that pass 1 defined as something other than a label
+            // (an equate) selects no section: the current section stays.
+            // An equate's section can change between the passes (a value
+            // that pass 1 could not work out yet), a label's cannot.
             return 14;
         }
         if (pass_number == 2) {
@@ -326,7 +328,10 @@ int match_parse_section_operand(Symbol*& result) {
                 diag_fatal(1, "../src/paasmmatch", 169);
             const Section* model = template_symbol->section;
             symbol->value_type = TYPE_SECTION;
-            symbol->flags |= SYM_DEFINED_PASS1;
+            // Defined for pass 2 as well, like the default sections' names:
+            // a label of the same name further down is defined twice, in
+            // pass 2 as in pass 1.
+            symbol->flags |= SYM_DEFINED_PASS1 | SYM_DEFINED_PASS2;
             symbol->scope = SCOPE_SECTION;
             symbol->value_class = CLASS_EXTERNAL;
             symbol->value.raw = 0;

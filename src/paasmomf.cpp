@@ -3,6 +3,8 @@
 // that count elements in pass 1 and store them in pass 2.
 #include "paasmomf.h"
 
+#include <array>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "paasmdriver.h"
 #include "paasmexpr.h"
 #include "paasmintern.h"
+#include "paasmlex.h"
 #include "paasmlist.h"
 #include "paasmpool.h"
 #include "paasmquodra.h"
@@ -57,6 +60,92 @@ void omf_reset_empty_section() {
     omf_empty_section.section_class = 1;
     omf_empty_section.bytes_per_element = 1;
     omf_empty_section.units_per_element = 1;
+}
+
+// ---- The name index ----------------------------------------------------------
+// A .section statement finds its section by name ignoring letter case, and
+// a compiler may write one section per function: the sections are found
+// through a hash of their case-folded names rather than by walking
+// section_list. A slot holds the first section made with a name; the other
+// sections whose names are equal ignoring case follow it through
+// same_name_next, in creation order. Of those, the one that comes first in
+// section_list is found, as a walk of the list would find it: list_position
+// numbers the list, a new section (pushed at the head) gets a smaller
+// number than every other, and the layout numbers the rebuilt list afresh.
+// A dropped section keeps its slot and chain place but is never found.
+struct OmfIndexSlot {
+    uint32_t hash;
+    const char* name;  // the first section's name
+    Section* first;    // none: a free slot
+};
+constexpr size_t OMF_INDEX_SLOTS = 64;  // a power of two; grown at half full
+constexpr int64_t OMF_UNLISTED = INT64_MAX;
+std::vector<OmfIndexSlot> omf_index_slots;
+size_t omf_index_names = 0;
+int64_t omf_head_position = 0;
+
+// Hashes the name as asm_strcmp_nocase compares it, folding each byte
+// with the same tolower (read once into a table): names equal ignoring
+// letter case hash alike.
+const std::array<uint8_t, 256> omf_fold_table = [] {
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = static_cast<uint8_t>(std::tolower(c));
+    return table;
+}();
+
+uint32_t omf_fold_hash(const char* name) {
+    uint32_t hash = 2166136261u;
+    for (const char* c = name; *c != '\0'; ++c) {
+        hash ^= omf_fold_table[static_cast<unsigned char>(*c)];
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// The slot of the name, or the free slot where it belongs.
+OmfIndexSlot& omf_index_slot(const char* name, uint32_t hash) {
+    size_t mask = omf_index_slots.size() - 1;
+    size_t at = hash & mask;
+    for (; omf_index_slots[at].first != nullptr; at = (at + 1) & mask) {
+        // Names are interned: the same text is mostly the same pointer.
+        const OmfIndexSlot& slot = omf_index_slots[at];
+        if (slot.hash == hash && (slot.name == name || asm_strcmp_nocase(slot.name, name) == 0)) break;
+    }
+    return omf_index_slots[at];
+}
+
+void omf_index_grow() {
+    std::vector<OmfIndexSlot> old;
+    old.swap(omf_index_slots);
+    omf_index_slots.assign(old.empty() ? OMF_INDEX_SLOTS : old.size() * 2, OmfIndexSlot{0, nullptr, nullptr});
+    for (const OmfIndexSlot& slot : old)
+        if (slot.first != nullptr) omf_index_slot(slot.name, slot.hash) = slot;
+}
+
+void omf_index_section(Section* section) {
+    section->list_position = --omf_head_position;
+    section->same_name_next = nullptr;
+    if (section->symbol == nullptr || section->symbol->name == nullptr) return;  // found by no name
+    if ((omf_index_names + 1) * 2 > omf_index_slots.size()) omf_index_grow();
+    uint32_t hash = omf_fold_hash(section->symbol->name);
+    OmfIndexSlot& slot = omf_index_slot(section->symbol->name, hash);
+    if (slot.first == nullptr) {
+        slot = OmfIndexSlot{hash, section->symbol->name, section};
+        ++omf_index_names;
+        return;
+    }
+    Section* last = slot.first;
+    while (last->same_name_next != nullptr) last = last->same_name_next;
+    last->same_name_next = section;
+}
+
+// Pass 2 replays the statements of pass 1, and must decide on every one
+// of them as pass 1 did: a section that pass 1 made on a later line did
+// not exist yet when pass 1 looked the name up here. (Without this, a
+// name that pass 1 refused could select, in pass 2 only, a section that
+// a later statement named in another letter case.)
+bool omf_section_exists_here(const Section* section) {
+    return pass_number != 2 || current_source == nullptr || section->first_line <= current_source->line;
 }
 
 uint32_t omf_units(const Section* section) {
@@ -203,6 +292,9 @@ void omf_init() {
     default_text_name = ".text";
     section_list = nullptr;
     section_list_tail = nullptr;
+    omf_index_slots.clear();
+    omf_index_names = 0;
+    omf_head_position = 0;
     omf_reset_empty_section();
     current_section = &omf_empty_section;
     omf_measure_extents();
@@ -213,9 +305,10 @@ void omf_init() {
 void omf_begin_pass(int32_t pass) {
     // The read-after-write check compares with the previous instruction of
     // the same pass only: the last instruction of the pass before is no
-    // predecessor of the first one of this pass.
-    for (Section* section = section_list; section != nullptr; section = section->next)
-        section->last_hazard_defs = 0;
+    // predecessor of the first one of this pass. Pass 1 makes its sections
+    // afresh, the image allocation clears them for pass 2 in the walk it
+    // makes anyway, and the writers' passes assemble nothing: no pass walks
+    // the sections only for this.
     omf_empty_section.last_hazard_defs = 0;
     if (pass == 1) {
         omf_create_default_sections();
@@ -228,14 +321,16 @@ void omf_begin_pass(int32_t pass) {
 }
 
 Symbol* omf_find_section(const char* name, int mark) {
-    if (name == nullptr) return nullptr;
-    for (Section* section = section_list; section != nullptr; section = section->next) {
-        if (section->symbol == nullptr || section->symbol->name == nullptr) continue;
-        if (asm_strcmp_nocase(section->symbol->name, name) != 0) continue;
-        if (mark != 0) section->flags |= SECT_USED;
-        return section->symbol;
+    if (name == nullptr || omf_index_slots.empty()) return nullptr;
+    Section* found = nullptr;
+    for (Section* section = omf_index_slot(name, omf_fold_hash(name)).first; section != nullptr;
+         section = section->same_name_next) {
+        if (section->list_position == OMF_UNLISTED || !omf_section_exists_here(section)) continue;
+        if (found == nullptr || section->list_position < found->list_position) found = section;
     }
-    return nullptr;
+    if (found == nullptr) return nullptr;
+    if (mark != 0) found->flags |= SECT_USED;
+    return found->symbol;
 }
 
 Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* symbol, uint32_t origin) {
@@ -245,9 +340,11 @@ Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* 
     section->symbol = symbol;
     section->origin = origin;
     section->location = origin;
+    section->first_line = current_source != nullptr ? current_source->line : 0;
     section->next = section_list;
     if (section_list == nullptr) section_list_tail = section;
     section_list = section;
+    omf_index_section(section);
     return section;
 }
 
@@ -261,6 +358,7 @@ void omf_create_default_sections() {
         symbol->flags |= SYM_DEFINED_PASS1 | SYM_DEFINED_PASS2;
         Section* section = omf_create_section(row.memory_kind, row.section_class, symbol, row.origin);
         symbol->section = section;
+        section->first_line = 0;  // there from the start of every pass
         section->flags |= SECT_DEFAULT;
         section->bytes_per_element = row.bytes_per_element;
         section->units_per_element = row.units_per_element;
@@ -278,6 +376,7 @@ void omf_drop_unused_sections() {
         if ((section->flags & SECT_DEFAULT) && !(section->flags & SECT_USED)) {
             *link = section->next;
             section->next = nullptr;
+            section->list_position = OMF_UNLISTED;
         } else {
             section_list_tail = section;
             link = &section->next;
@@ -312,42 +411,44 @@ void omf_layout_sections() {
         section = next;
     }
 
+    // Relinked group after group; sized, numbered for the name index and
+    // placed on the way: the sections of one memory kind lie back to back
+    // in list order. The extents of pass 2 start from the rewound counters.
     section_list = nullptr;
     section_list_tail = nullptr;
-    for (Section* head : heads) {
-        for (Section* section = head; section != nullptr;) {
+    int64_t position = 0;
+    uint64_t sums[3] = {0, 0, 0};
+    for (uint64_t& extent : omf_kind_extent) extent = 0;
+    for (int group = 0; group < 4; ++group) {
+        for (Section* section = heads[group]; section != nullptr;) {
             Section* next = section->next;
             if (section->location > section->high_water) section->high_water = section->location;
             section->location = section->origin;
+            omf_kind_extent[group] += section->location;
             section->next = nullptr;
             if (section_list_tail != nullptr)
                 section_list_tail->next = section;
             else
                 section_list = section;
             section_list_tail = section;
+            section->list_position = position++;
+
+            uint32_t span = section->high_water >= section->origin ? section->high_water - section->origin : 0;
+            section->size = span / omf_units(section);
+            if (group < 3 && section->high_water != 0) {
+                section->placed_address = omf_clamp32(sums[group]);
+                sums[group] += section->high_water;
+            }
             section = next;
         }
     }
-
-    for (Section* section = section_list; section != nullptr; section = section->next) {
-        uint32_t span = section->high_water >= section->origin ? section->high_water - section->origin : 0;
-        section->size = span / omf_units(section);
-    }
-
-    // Sections of one memory kind lie back to back in list order.
-    uint64_t sums[3] = {0, 0, 0};
-    for (Section* section = section_list; section != nullptr; section = section->next) {
-        int kind = omf_group(section->memory_kind);
-        if (kind > 2 || section->high_water == 0) continue;
-        section->placed_address = omf_clamp32(sums[kind]);
-        sums[kind] += section->high_water;
-    }
-    omf_measure_extents();
+    omf_head_position = 0;
 }
 
 void omf_allocate_images() {
     for (Section* section = section_list; section != nullptr; section = section->next) {
         section->instruction_count = 0;
+        section->last_hazard_defs = 0;
         section->image = nullptr;
         if (section->size == 0 || section->bytes_per_element <= 0) continue;
         size_t bytes_per_element = static_cast<size_t>(section->bytes_per_element);

@@ -37,6 +37,13 @@ struct Section {
     int32_t instruction_count;
     uint32_t last_hazard_defs;
     uint8_t* image;            // size * bytes_per_element bytes, from pass 2
+    // Kept by the name index (paasmomf): the order of section_list as a
+    // number (the smaller comes first), the source line of the statement
+    // that made the section in pass 1 (0 for the default sections), and the
+    // next section whose name is equal ignoring letter case.
+    int64_t list_position;
+    int32_t first_line;
+    Section* same_name_next;
 };
 
 struct DefaultSectionEntry {

@@ -124,6 +124,58 @@ TEST(Omf, SectionNamesMatchRegardlessOfCaseAndMarkOnlyWhenAsked) {
     EXPECT_EQ(omf_find_section("vectors", 0), mine->symbol);
 }
 
+// Pass 2 decides on every statement as pass 1 did: a section that pass 1
+// made on a later line does not exist yet when pass 2 looks a name up on an
+// earlier one; the default sections are there from the start. The writers'
+// passes that follow see every section.
+TEST(Omf, PassTwoFindsASectionFromTheLineThatMadeItInPassOne) {
+    start_run();
+    begin_pass(1);
+    main_source.line = 3;
+    Section* early = make_section("Vectors", MEMORY_PROGRAM);
+    main_source.line = 8;
+    Section* late = make_section("VECTORS", MEMORY_DATA);  // equal ignoring case: found first from line 8 on
+    current_section = early;
+    omf_emit_long(0);
+    current_section = late;
+    omf_emit_byte(0);
+    omf_find_section(".text", 1);
+    begin_pass(2);
+    Section* text = section_named(".text");
+    ASSERT_NE(text, nullptr);
+    struct Case {
+        int32_t line;
+        Section* text;
+        Section* vectors;
+    } cases[] = {{0, text, nullptr}, {2, text, nullptr}, {3, text, early}, {7, text, early},
+                 {8, text, early}, {9, text, early}};
+    // After the layout the program section comes first in the list, so
+    // from its line on it is the one found.
+    for (const Case& c : cases) {
+        main_source.line = c.line;
+        EXPECT_EQ(section_named(".TEXT"), c.text) << "line " << c.line;
+        EXPECT_EQ(section_named("vectors"), c.vectors) << "line " << c.line;
+    }
+    // Before the layout, the newer section comes first once it exists.
+    start_run();
+    begin_pass(1);
+    main_source.line = 3;
+    early = make_section("Vectors", MEMORY_PROGRAM);
+    main_source.line = 8;
+    late = make_section("VECTORS", MEMORY_PROGRAM);
+    pass_number = 2;
+    for (const Case& c : {Case{2, nullptr, nullptr}, Case{3, nullptr, early}, Case{7, nullptr, early},
+                          Case{8, nullptr, late}, Case{20, nullptr, late}}) {
+        main_source.line = c.line;
+        EXPECT_EQ(section_named("vectors"), c.vectors) << "line " << c.line;
+    }
+    for (int pass : {1, 3}) {
+        pass_number = pass;
+        main_source.line = 0;
+        EXPECT_EQ(section_named("vectors"), late) << "pass " << pass;
+    }
+}
+
 TEST(Omf, DefaultSectionsThatPassOneDidNotUseAreDropped) {
     struct Case {
         const char* what;

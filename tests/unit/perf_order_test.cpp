@@ -3,8 +3,10 @@
 // the labels arrive; reference lines once each in order of first
 // reference, across both passes; the sorted lists with their ties exactly
 // as the gap-halving Shell sort leaves them; interned names and symbols
-// found again after their tables have grown many times; and source lines
-// split from blocks exactly as a line-at-a-time read splits them.
+// found again after their tables have grown many times; sections found by
+// name in any letter case as the first match of a walk of the section
+// list, before and after the layout regroups it; and source lines split
+// from blocks exactly as a line-at-a-time read splits them.
 #include <gtest/gtest.h>
 
 // Only the whole-run helper of this header is used here.
@@ -18,11 +20,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "paasmdriver.h"
+#include "paasmexpr.h"
 #include "paasmintern.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
@@ -270,6 +274,89 @@ TEST(PerfOrder, GrownTablesFindEveryNameAgainAndKeepNewestFirst) {
     std::vector<Symbol*> newest = newest_first(nullptr);
     std::reverse(newest.begin(), newest.end());
     EXPECT_EQ(newest, symbols);
+}
+
+// A section as .section makes it, with the memory kind's geometry.
+Section* new_section(const std::string& name, uint8_t kind) {
+    Symbol* symbol = sym_lookup_or_create(key(name));
+    symbol->value_type = TYPE_SECTION;
+    symbol->value_class = CLASS_EXTERNAL;
+    symbol->scope = SCOPE_SECTION;
+    symbol->flags |= SYM_DEFINED_PASS1 | SYM_DEFINED_PASS2;
+    Section* section = omf_create_section(kind, 1, symbol, 0);
+    symbol->section = section;
+    section->bytes_per_element = kind == MEMORY_PROGRAM ? 4 : 1;
+    section->units_per_element = kind == MEMORY_PROGRAM ? 2 : 1;
+    return section;
+}
+
+std::string folded(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string in_case(const std::string& name, unsigned pattern) {
+    std::string text = name;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        bool upper = ((pattern >> (i % 16)) & 1u) != 0;
+        if (upper && c >= 'a' && c <= 'z') text[i] = static_cast<char>(c - 'a' + 'A');
+        if (!upper && c >= 'A' && c <= 'Z') text[i] = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// The oracle: a walk of the list that keeps, for every name folded to
+// lower case letter by letter, the first section that bears it.
+std::map<std::string, Section*> first_in_list() {
+    std::map<std::string, Section*> first;
+    for (Section* section = section_list; section != nullptr; section = section->next)
+        first.emplace(folded(section->symbol->name), section);
+    return first;
+}
+
+Section* found(const std::string& name) {
+    Symbol* symbol = omf_find_section(name.c_str(), 0);
+    return symbol != nullptr ? symbol->section : nullptr;
+}
+
+TEST(PerfOrder, SectionsAreFoundInAnyLetterCaseAsTheFirstMatchOfTheList) {
+    start_run();
+    begin_pass(1);
+    omf_find_section(".text", 1);  // used, as a .section statement's template
+    // Per-function sections, some of them again under a name that differs
+    // only in letter case, of the other memory kind (a pair that the layout
+    // puts the other way round), and a few with the default names.
+    std::mt19937 random(17);
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i) names.push_back(numbered(".text._func", i));
+    names.push_back("Vectors");
+    std::vector<std::string> asked;
+    for (size_t i = 0; i < names.size(); ++i) {
+        new_section(in_case(names[i], static_cast<unsigned>(random())), MEMORY_PROGRAM);
+        if (i % 7 == 0) new_section(in_case(names[i], static_cast<unsigned>(random())), MEMORY_DATA);
+        asked.push_back(in_case(names[i], static_cast<unsigned>(random())));
+    }
+    new_section(".DATA", MEMORY_PROGRAM);
+    new_section(".Text", MEMORY_DATA);
+    for (const char* name : {".data", ".TEXT", ".bss", "no such section", "", ".text._func", ".text._func30000"})
+        asked.push_back(name);
+
+    auto check = [&](const char* when) {
+        std::map<std::string, Section*> first = first_in_list();
+        for (const std::string& name : asked) {
+            auto entry = first.find(folded(name));
+            ASSERT_EQ(found(name), entry != first.end() ? entry->second : nullptr) << when << ": " << name;
+        }
+    };
+    check("pass 1");
+    // The layout regroups the list: program memory first, then data.
+    begin_pass(2);
+    main_source.line = 1;
+    check("pass 2");
+    EXPECT_EQ(found(".bss"), nullptr) << "an unused default section is dropped";
+    EXPECT_EQ(found(".text")->memory_kind, MEMORY_PROGRAM) << "the program section of the name comes first now";
 }
 
 // The oracle: lines as read one at a time, at most 664 characters, cut at
