@@ -1058,6 +1058,7 @@ struct Program {
     std::unordered_map<std::string, std::string> aliases;  // names equated to registers
     std::unordered_set<std::string> entry_labels;          // labels jumped to or global
     std::unordered_set<std::string> loop_ends;             // labels named as a DO loop's end
+    std::unordered_set<std::string> operand_names;         // names the instructions mention
 };
 
 Program read_program(std::string_view original) {
@@ -1065,6 +1066,7 @@ Program read_program(std::string_view original) {
     p.lines = cut_source_lines(original);
     bool ended = false;
     std::unordered_set<std::string> referenced;
+    std::unordered_set<std::string>& operand_names = p.operand_names;
     for (const std::string& line : p.lines) {
         Statement st = ended ? Statement{} : parse_statement(line);
         if (st.kind == Kind::directive) {
@@ -1079,11 +1081,12 @@ Program read_program(std::string_view original) {
             if (st.directive == ".global" || st.directive == ".weak")
                 for (const std::string& name : st.operands) referenced.insert(name);
         }
-        if (st.kind == Kind::instruction) collect_names(st.operand_text, referenced);
+        if (st.kind == Kind::instruction) collect_names(st.operand_text, operand_names);
         if (st.kind == Kind::instruction && st.mnemonic == "do" && st.operands.size() == 2)
             p.loop_ends.insert(st.operands[1]);
         p.statements.push_back(std::move(st));
     }
+    referenced.insert(operand_names.begin(), operand_names.end());
     for (const Statement& st : p.statements)
         if (st.kind == Kind::label && (referenced.count(st.label) != 0 || is_numeric_label(st.label)))
             p.entry_labels.insert(st.label);
@@ -1091,7 +1094,7 @@ Program read_program(std::string_view original) {
 }
 
 // Does this line start a new stretch that no instruction may leave: a
-// label that is jumped to, or a change of section?
+// label that is jumped to, a change of section, or data?
 bool is_fence(const Program& p, int line) {
     const Statement& st = p.statements[static_cast<size_t>(line - 1)];
     if (st.kind == Kind::label) return p.entry_labels.count(st.label) != 0;
@@ -1327,6 +1330,38 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
             }
             pending = 0;
         }
+    }
+
+    // An instruction sees the value of each name it uses that it saw in the
+    // source: it does not cross a .set or .equ of that name.
+    {
+        std::unordered_map<std::string, int> assigned;  // name: assignments passed so far
+        std::vector<std::vector<std::pair<std::string, int>>> seen(p_.lines.size() + 1);
+        auto walk = [&](int line, bool record) {
+            const Statement& st = statement_of(line);
+            if (st.kind == Kind::directive && (st.directive == ".set" || st.directive == ".equ") &&
+                !st.operands.empty() && p_.operand_names.count(st.operands[0]) != 0)
+                ++assigned[st.operands[0]];
+            if (st.kind != Kind::instruction) return true;
+            std::unordered_set<std::string> names;
+            collect_names(st.operand_text, names);
+            std::vector<std::pair<std::string, int>> values;
+            for (const std::string& name : names)
+                if (auto at = assigned.find(name); at != assigned.end()) values.emplace_back(name, at->second);
+            std::sort(values.begin(), values.end());
+            if (record) {
+                seen[static_cast<size_t>(line)] = values;
+                return true;
+            }
+            return values == seen[static_cast<size_t>(line)];
+        };
+        for (int n = 1; n <= static_cast<int>(p_.lines.size()); ++n) walk(n, true);
+        assigned.clear();
+        for (const OutputLine& o : output)
+            if (!o.nop && !walk(o.line, false)) {
+                why = describe(p_, o.line) + " was moved across a new value of a name it uses";
+                return false;
+            }
     }
 
     // No instruction crosses a label that is jumped to or a section change.
