@@ -32,6 +32,10 @@ struct SymbolTable {
     size_t count;
     unsigned shift;       // address bits below the bucket number
     Symbol* all_symbols;  // newest first
+    // The same symbols oldest first: the walks over the whole table read
+    // it from its end, which gives the order of all_symbols without
+    // chasing one pointer after the other.
+    std::vector<Symbol*> in_order;
 };
 
 SymbolTable numeric_table;
@@ -102,6 +106,7 @@ void sym_clear_table(SymbolTable& table) {
     table.count = 0;
     table.shift = 3;
     table.all_symbols = nullptr;
+    table.in_order.clear();
 }
 
 // Doubles the chain heads and relinks every symbol of the table, with
@@ -138,6 +143,7 @@ Symbol* sym_find_or_create_in(SymbolTable& table, const char* name) {
     if (++table.count > table.buckets.size()) sym_grow_table(table);
     symbol->table_next = table.all_symbols;
     table.all_symbols = symbol;
+    table.in_order.push_back(symbol);
     Symbol*& bucket = table.buckets[sym_bucket(table, name)];
     symbol->bucket_next = bucket;
     bucket = symbol;
@@ -225,8 +231,8 @@ void sym_begin_pass() {
     shared_local_label_counter = 0;
     if (pass_number != 2) return;
     // A name that pass 1 saw but never defined is an external from now on.
-    for (Symbol* symbol = ordinary_table.all_symbols; symbol != nullptr;
-         symbol = symbol->table_next) {
+    for (auto at = ordinary_table.in_order.rbegin(); at != ordinary_table.in_order.rend(); ++at) {
+        Symbol* symbol = *at;
         if (symbol->value_class == CLASS_UNKNOWN) {
             symbol->value_class = CLASS_EXTERNAL;
             symbol->value_type = TYPE_INTEGER;
@@ -509,10 +515,7 @@ void sym_sort_list(int list) {
 
 void sym_build_sorted_list(int list, int (*filter)(const Symbol*)) {
     if (list < 0 || list > 2) diag_fatal(1, "../src/paasmsym", 786);
-    uint32_t total = 0;
-    for (const Symbol* symbol = ordinary_table.all_symbols; symbol != nullptr;
-         symbol = symbol->table_next)
-        ++total;
+    auto total = static_cast<uint32_t>(ordinary_table.in_order.size());
     // The array is made once and reused; should the table have grown since,
     // a larger one takes its place rather than being overrun.
     if (total > sorted_symbol_capacity[list]) {
@@ -520,9 +523,8 @@ void sym_build_sorted_list(int list, int (*filter)(const Symbol*)) {
         sorted_symbol_capacity[list] = total;
     }
     uint32_t count = 0;
-    for (Symbol* symbol = ordinary_table.all_symbols; symbol != nullptr;
-         symbol = symbol->table_next) {
-        if (filter == nullptr || filter(symbol)) sorted_symbols[list][count++] = symbol;
+    for (auto at = ordinary_table.in_order.rbegin(); at != ordinary_table.in_order.rend(); ++at) {
+        if (filter == nullptr || filter(*at)) sorted_symbols[list][count++] = *at;
     }
     sorted_symbol_counts[list] = count;
     sym_sort_list(list);
