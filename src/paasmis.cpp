@@ -42,6 +42,17 @@ const Section* open_block_section = nullptr;
 std::unordered_set<const Symbol*> loop_end_labels;
 bool loop_end_pending = false;
 
+// How many of the next instructions still keep their places (after DISI),
+// and the count that the instruction being encoded asked for, which starts
+// with the instruction after it.
+int32_t kept_in_place = 0;
+int32_t keep_in_place_asked = 0;
+
+void sched_start_keeping_in_place() {
+    if (keep_in_place_asked > 0) kept_in_place = keep_in_place_asked;
+    keep_in_place_asked = 0;
+}
+
 bool sched_recording() { return (option_flags & OPT_SCHEDULE) != 0 && pass_number >= 2; }
 
 // An instruction of another section than the open block's does not join it.
@@ -63,6 +74,8 @@ void sched_begin_pass() {
     last_delayed_branch = nullptr;
     open_block_section = nullptr;
     loop_end_pending = false;
+    kept_in_place = 0;
+    keep_in_place_asked = 0;
     // No hint, as an unset switch gives, whatever the last pass left in it.
     if (branch_probability_symbol != nullptr) sym_set_absolute_integer(branch_probability_symbol, 0);
 }
@@ -121,10 +134,15 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
         return;
     }
     sched_append_instruction(slots, arch, hazard);
+    if (kept_in_place > 0) {
+        --kept_in_place;
+        sched_end_block();
+    }
     if (loop_end_pending) {
         loop_end_pending = false;
         sched_end_block();
     }
+    sched_start_keeping_in_place();
 }
 
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard) {
@@ -132,6 +150,7 @@ void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair&
     if (sched_recording()) {
         sched_end_block_of_other_section();
         loop_end_pending = false;
+        if (kept_in_place > 0) --kept_in_place;
         // A delayed form keeps the slots the source gave it, also when it
         // comes with no open block and so is not the branch of any block.
         const bool delayed = sched_line_has_delayed_form(line_buffer);
@@ -147,6 +166,7 @@ void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair&
             schedule_open_block->branch = branch;
         }
         last_delayed_branch = delayed ? branch : nullptr;
+        sched_start_keeping_in_place();
     }
     sched_end_block();
 }
@@ -164,6 +184,10 @@ void sched_record_label(Symbol* symbol) {
 }
 
 void sched_end_block() { schedule_open_block = nullptr; }
+
+void sched_keep_in_place(int32_t count) {
+    if (sched_recording()) keep_in_place_asked = count;
+}
 
 void sched_note_loop_end(const Symbol* label) {
     if (label != nullptr) loop_end_labels.insert(label);

@@ -57,6 +57,8 @@ void sched_record_label(Symbol* symbol);
 void sched_end_block();
 // DO names the label of its loop's last instruction.
 void sched_note_loop_end(const Symbol* label);
+// The next `count` instructions each end their block, so that none moves.
+void sched_keep_in_place(int32_t count);
 SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedBlock* sched_new_block();

@@ -28,6 +28,8 @@ constexpr uint32_t CP0_REGISTER_BYTE_BIT = 0x0400;  // bit 10: CP0 of a register
 constexpr uint32_t WORD_RETURN = 0x060000;  // RETURN, PRETURN
 constexpr uint32_t WORD_RETFIE = 0x064000;  // RETFIE, PRETFIE
 constexpr uint32_t WORD_RESET = 0xFE0000;
+constexpr uint32_t DISI_WORD = 0xFC0000;
+constexpr uint32_t DISI_COUNT = 0x3FFF;  // the cycles DISI holds interrupts off, bits 0 to 13
 constexpr uint32_t WORD_ULNK = 0xFA8000;
 
 constexpr uint32_t W14 = 0x4000;
@@ -162,11 +164,20 @@ int clr_setm_operands(TgtInstruction& ins) {
 }
 
 // "#lit" in a field as wide as the row's first alternate word says.
+// Nothing may move across the instruction that stops the processor
+// (PWRSAV) or that holds interrupts off (DISI), so both end the scheduling
+// block; the instructions that run while DISI holds interrupts off keep
+// their places (at most one a cycle, one more for the cycle DISI's count
+// may leave open).
 int literal_only_operands(TgtInstruction& ins) {
+    ins.sched_report = SCHED_REPORT_BRANCH;
     int status = match_expect_immediate();
     if (status != 0) return status;
     int width = static_cast<int>(tgt_alternate_word(ins.row, SLOT_LITERAL_WIDTH));
-    return tgt_parse_literal(ins.words[0], &ins.relocation, width, 0);
+    status = tgt_parse_literal(ins.words[0], &ins.relocation, width, 0);
+    if (status == 0 && ins.row->base_word == DISI_WORD)
+        sched_keep_in_place(static_cast<int32_t>(ins.words[0] & DISI_COUNT) + 1);
+    return status;
 }
 
 // One W register, read and written.

@@ -217,13 +217,13 @@ TEST(Entry, SchedulingBlocks) {
                           "\treturn\n"            // one delay slot, certain
                           "\tclrwdt\n"
                           "\treset\n"             // no delay slot
-                          "\tdisi\t#7\n"
+                          "\tdisi\t#7\n"       // ends a block, and what it holds off stands alone
                           "\tulnk\n"
                           "\tretfie\n",
                           {"-s"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(scheduling_blocks(),
-              (std::vector<SchedSummary>{{{1, 2, 1}, 1, 100}, {{1}, 0, 100}, {{1, 1}, 1, 100}}));
+              (std::vector<SchedSummary>{{{1, 2, 1}, 1, 100}, {{1}, 0, 100}, {{1}, -99, 0}}));
 }
 
 TEST(Entry, ResourcePairsOfTheSimpleClasses) {
