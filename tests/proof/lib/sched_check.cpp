@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -234,11 +235,12 @@ struct Model {
 
 // What the mnemonic alone tells: how many delay slots the instruction
 // fills when it is moved into them (0: it may not be), whether it skips or
-// repeats the next instruction, whether it opens a loop.
+// repeats the next instruction, whether nothing may cross it (DO opens a
+// loop, PWRSAV stops the processor, DISI holds interrupts off).
 struct Traits {
     int slot_size = 1;
     bool shadow = false;
-    bool loop_start = false;
+    bool barrier = false;
 };
 
 Traits traits_of(const Statement& st) {
@@ -252,7 +254,7 @@ Traits traits_of(const Statement& st) {
     if (no_slot.count(m) != 0) t.slot_size = 0;
     else if (m.rfind("tbl", 0) == 0 || (m == "mov" && st.suffix == "d")) t.slot_size = 2;
     t.shadow = shadow.count(m) != 0;
-    t.loop_start = m == "do";
+    t.barrier = m == "do" || m == "pwrsav" || m == "disi";
     return t;
 }
 
@@ -1332,6 +1334,31 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         }
     }
 
+    // The instructions that run while DISI #k holds interrupts off, at most
+    // k + 1 (one a cycle, and the cycle the count may leave open), stay the
+    // ones right after it.
+    for (size_t k = 0; k < source_seq.size(); ++k) {
+        const Statement& st = statement_of(source_seq[k]);
+        if (st.mnemonic != "disi" || st.operands.size() != 1) continue;
+        char* end = nullptr;
+        const std::string count_text(trim(std::string_view(st.operands[0]).substr(1)));
+        const unsigned long count = std::strtoul(count_text.c_str(), &end, 0);
+        if (count_text.empty() || *end != '\0') continue;  // not a plain number: not judged
+        const size_t held = std::min<size_t>(count + 1, source_seq.size() - k - 1);
+        std::vector<int> before(source_seq.begin() + static_cast<std::ptrdiff_t>(k) + 1,
+                                source_seq.begin() + static_cast<std::ptrdiff_t>(k + 1 + held));
+        const size_t at = out_pos[static_cast<size_t>(source_seq[k])];
+        std::vector<int> after;
+        for (size_t j = at + 1; j < out_seq.size() && after.size() < held; ++j) after.push_back(out_seq[j]);
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        if (before != after) {
+            why = "the instructions that run while " + describe(p_, source_seq[k]) +
+                  " holds interrupts off are not the ones the source put there";
+            return false;
+        }
+    }
+
     // An instruction sees the value of each name it uses that it saw in the
     // source: it does not cross a .set or .equ of that name.
     {
@@ -1389,8 +1416,8 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         for (size_t j = i + 1; j < source_seq.size(); ++j) {
             const int b = source_seq[j];
             if (out_pos[static_cast<size_t>(a)] < out_pos[static_cast<size_t>(b)]) continue;
-            if (traits(a).loop_start || traits(b).loop_start) {
-                why = describe(p_, a) + " and " + describe(p_, b) + " changed order across a loop start";
+            if (traits(a).barrier || traits(b).barrier) {
+                why = describe(p_, a) + " and " + describe(p_, b) + " changed order across a DO, PWRSAV or DISI";
                 return false;
             }
             const auto& ma = model_of(a);
