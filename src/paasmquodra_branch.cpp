@@ -123,10 +123,21 @@ int tgt_encode_rcall(const MnemonicEntry* row) {
     return tgt_finish_instruction(ins);
 }
 
+namespace {
+
+// Whether a branch target stays where it is when the branch moves: a
+// label, an address or a symbol of elsewhere, as opposed to a place in the
+// section that no label names (the parser ends the block for an address or
+// an outside target, and hands back the label otherwise).
+bool names_its_target(const TgtInstruction& ins) { return ins.relocation != nullptr || ins.ends_block != 0; }
+
+}  // namespace
+
 int tgt_encode_bra(const MnemonicEntry* row) {
     TgtInstruction ins;
     tgt_begin_instruction(ins, row);
     int32_t probability = PROBABILITY_ALWAYS;
+    bool to_label = false;
     if (current_token.code == TOK_CONDITION) {
         const ConditionEntry* condition = lex_token_condition();
         probability = source_probability();
@@ -142,11 +153,15 @@ int tgt_encode_bra(const MnemonicEntry* row) {
                                                      ins.relocation, MARK_BRANCH_TARGET, row->mnemonic_name);
                 if (probability == 0)
                     probability = (ins.words[0] & BRA_BACKWARD_BIT) != 0 ? PROBABILITY_LIKELY : PROBABILITY_UNLIKELY;
+                to_label = names_its_target(ins);
             }
         }
-    } else if (!try_register_transfer(ins, row)) {
+    } else if (try_register_transfer(ins, row)) {
+        to_label = true;  // the register holds the target, wherever the branch stands
+    } else {
         ins.status = tgt_parse_branch_target(ins.words[0], NEXT_AFTER_ONE_WORD, ins.ends_block, ins.relocation,
                                              MARK_BRANCH_TARGET, row->mnemonic_name);
+        to_label = names_its_target(ins);
         // A jump to a runtime routine closes the abstraction block as its
         // last instruction.
         if (ins.ends_block != 0 && is_runtime_routine(ins.relocation)) {
@@ -154,7 +169,11 @@ int tgt_encode_bra(const MnemonicEntry* row) {
             ins.record_then_end = 1;
         }
     }
-    report_branch(ins, BRA_DELAY_SLOTS, probability);
+    // Filling the delay slots moves the branch up; a target that names no
+    // label (BRA .+4 over a table, an offset from the branch itself) would
+    // then be reached from elsewhere, so such a branch keeps no slots to
+    // fill.
+    report_branch(ins, to_label || ins.status != 0 ? BRA_DELAY_SLOTS : 0, probability);
     return tgt_finish_instruction(ins);
 }
 
