@@ -1018,6 +1018,31 @@ const std::unordered_set<std::string>& section_directives() {
     return names;
 }
 
+// The words an instruction takes: two for a CALL or GOTO to an address
+// and for DO, one for every other.
+int word_count(const Statement& st) {
+    if (st.mnemonic == "do") return 2;
+    if ((st.mnemonic == "call" || st.mnemonic == "goto") && st.operands.size() == 1) {
+        const std::string reg = lower(trim(st.operands[0]));
+        const bool w = reg.size() >= 2 && reg.size() <= 3 && reg[0] == 'w' &&
+                       std::all_of(reg.begin() + 1, reg.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+        return w ? 1 : 2;
+    }
+    return 1;
+}
+
+// Does an operand mention the location counter, '.' standing alone?
+bool uses_location(const Statement& st) {
+    const std::string& text = st.operand_text;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '.') continue;
+        const bool before = i > 0 && is_word_char(text[i - 1]);
+        const bool after = i + 1 < text.size() && is_word_char(text[i + 1]);
+        if (!before && !after) return true;
+    }
+    return false;
+}
+
 // Directives that put something at the location counter: an instruction
 // moved across one would change its address and what runs.
 const std::unordered_set<std::string>& data_directives() {
@@ -1392,21 +1417,38 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
     }
 
     // No instruction crosses a label that is jumped to or a section change.
+    // One that uses the location counter '.' keeps its address, that is its
+    // place in words after the last such label or change.
     {
         std::vector<int> stretch(p_.lines.size() + 1, 0);
+        std::vector<int> offset(p_.lines.size() + 1, 0);
         int count = 0;
+        int words = 0;
         for (int n = 1; n <= static_cast<int>(p_.lines.size()); ++n) {
-            if (is_fence(p_, n)) ++count;
+            if (is_fence(p_, n)) ++count, words = 0;
             stretch[static_cast<size_t>(n)] = count;
+            offset[static_cast<size_t>(n)] = words;
+            if (statement_of(n).kind == Kind::instruction) words += word_count(statement_of(n));
         }
         count = 0;
+        words = 0;
         for (const OutputLine& o : output) {
-            if (o.nop) continue;
-            if (is_fence(p_, o.line)) ++count;
-            if (statement_of(o.line).kind == Kind::instruction && stretch[static_cast<size_t>(o.line)] != count) {
+            if (o.nop) {
+                ++words;
+                continue;
+            }
+            if (is_fence(p_, o.line)) ++count, words = 0;
+            const Statement& st = statement_of(o.line);
+            if (st.kind != Kind::instruction) continue;
+            if (stretch[static_cast<size_t>(o.line)] != count) {
                 why = describe(p_, o.line) + " was moved across a label that is jumped to, a section change or data";
                 return false;
             }
+            if (uses_location(st) && offset[static_cast<size_t>(o.line)] != words) {
+                why = describe(p_, o.line) + " uses the location counter but was moved to another address";
+                return false;
+            }
+            words += word_count(st);
         }
     }
 
