@@ -42,6 +42,9 @@ const Section* open_block_section = nullptr;
 std::unordered_set<const Symbol*> loop_end_labels;
 bool loop_end_pending = false;
 
+// The labels that CALL, GOTO or RCALL name, in pass 1 and pass 2.
+std::unordered_set<const Symbol*> transfer_targets;
+
 // How many of the next instructions still keep their places (after DISI),
 // and the count that the instruction being encoded asked for, which starts
 // with the instruction after it.
@@ -69,6 +72,7 @@ void sched_begin_pass() {
         schedule_block_tail = nullptr;
         schedule_open_block = nullptr;
         loop_end_labels.clear();
+        transfer_targets.clear();
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
     last_delayed_branch = nullptr;
@@ -174,7 +178,8 @@ void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair&
 void sched_record_label(Symbol* symbol) {
     if (symbol == nullptr) return;
     if (!sched_recording()) return;
-    if (symbol->scope == SCOPE_GLOBAL || (symbol->flags & SYM_BRANCH_TARGET) != 0) {
+    if (symbol->scope == SCOPE_GLOBAL || (symbol->flags & SYM_BRANCH_TARGET) != 0 ||
+        transfer_targets.count(symbol) != 0) {
         main_source.marks[3] = ' ';
         sched_end_block();
         if (loop_end_labels.count(symbol) != 0) loop_end_pending = true;
@@ -187,6 +192,10 @@ void sched_end_block() { schedule_open_block = nullptr; }
 
 void sched_keep_in_place(int32_t count) {
     if (sched_recording()) keep_in_place_asked = count;
+}
+
+void sched_note_transfer_target(const Symbol* label) {
+    if (label != nullptr && (option_flags & OPT_SCHEDULE) != 0) transfer_targets.insert(label);
 }
 
 void sched_note_loop_end(const Symbol* label) {

@@ -6,6 +6,7 @@
 
 #include "paasmdiag.h"
 #include "paasmexpr.h"
+#include "paasmis.h"
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmomf.h"
@@ -255,6 +256,7 @@ int tgt_parse_branch_target(uint32_t& word, int32_t adjustment, int& ends_run, S
         return 14;
     }
     if (mark == 1 && marked != nullptr) marked->flags |= SYM_BRANCH_TARGET;
+    if (mark == 0) sched_note_transfer_target(marked);  // RCALL's target
     return 0;
 }
 
@@ -276,6 +278,7 @@ int tgt_parse_program_address(uint32_t& lo, uint32_t& hi, Symbol** relocation) {
     case CLASS_EXTERNAL:
     case CLASS_DIFFERENCE:
     case CLASS_NEGATED: {
+        sched_note_transfer_target(value.symbol);  // CALL's or GOTO's target, from pass 1 on
         if (!tgt_fitting_pass()) return 0;
         Symbol* fitted = nullptr;
         match_fit_operand(value, fitted, PROGRAM_ADDRESS_WIDTH);
