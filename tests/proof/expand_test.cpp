@@ -1,0 +1,351 @@
+// The expansion of abstraction rewrites, on rewritten texts written by hand
+// in the writer's shapes: what each line expands to, worked out from what
+// the call sites and bodies mean, and the rewrites it must refuse.
+#include "lib/expand.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Two functions that share a four-instruction run reading spills of the
+// caller's frame through W15.
+const char* const spill_source =
+    "\t.section\t.text,code\n"            // 1
+    "\t.set\t___PA___,1\n"                // 2
+    "\t.global\t_get_a\n"                 // 3
+    "_get_a:\n"                           // 4
+    "\tmov\t[w15-6],w0\n"                 // 5
+    "\tmov\t[w15-8],w1\n"                 // 6
+    "\tadd\tw0,w1,w0\n"                   // 7
+    "\tmov\tw0,[w2]\n"                    // 8
+    "\treturn\n"                          // 9
+    "_get_b:\n"                           // 10
+    "\tmov\t[w15-6],w0\n"                 // 11
+    "\tmov\t[w15-8],w1\n"                 // 12
+    "\tadd\tw0,w1,w0\n"                   // 13
+    "\tmov\tw0,[w2]\n"                    // 14
+    "\treturn\n"                          // 15
+    "\t.end\n";                           // 16
+
+struct ExpandCase {
+    const char* name;
+    const char* original;
+    const char* rewritten;
+    const char* expanded;
+};
+
+const ExpandCase expand_cases[] = {
+    {"a closed body's relocated moves run one level deep and get 4 bytes back", spill_source,
+     "\t.section\t.text,code\n"
+     "\t.set\t___PA___,1\n"
+     "\t.global\t_get_a\n"
+     "_get_a:\n"
+     "\trcall\t.LPA0\t; 5 ... 8\n"
+     "\treturn\n"
+     "_get_b:\n"
+     "\trcall\t.LPA0\t; 11 ... 14\n"
+     "\treturn\n"
+     "\t.text\n"
+     ".LPA0:\t; 5 ... 8 (closed:1)\n"
+     ".LPA0.LSB:\n"
+     "\tmov.w\t[w15-10],w0\t; reloc(5)\n"
+     "\tmov.w\t[w15-12],w1\t; reloc(6)\n"
+     "\tadd\tw0,w1,w0\n"
+     "\tmov\tw0,[w2]\n"
+     "\treturn\n"
+     ".LPA0.LSE:\n"
+     "\t.end\n",
+     // The writer's section line, header, labels and return are gone.
+     "\t.section\t.text,code\n"
+     "\t.set\t___PA___,1\n"
+     "\t.global\t_get_a\n"
+     "_get_a:\n"
+     "\tmov.w\t[w15-6],w0\n"
+     "\tmov.w\t[w15-8],w1\n"
+     "\tadd\tw0,w1,w0\n"
+     "\tmov\tw0,[w2]\n"
+     "\treturn\n"
+     "_get_b:\n"
+     "\tmov.w\t[w15-6],w0\n"
+     "\tmov.w\t[w15-8],w1\n"
+     "\tadd\tw0,w1,w0\n"
+     "\tmov\tw0,[w2]\n"
+     "\treturn\n"
+     "\t.end\n"},
+
+    {"a nested call runs two levels deep; a tail comment falls into the next body",
+     "\t.text\n"                 // 1
+     "_f:\n"                     // 2
+     "\tmov\tw0,[w14]\n"         // 3
+     "\tmov\t[w15-4],w1\n"       // 4
+     "\tinc\tw1,w1\n"            // 5
+     "\tmov\tw1,[w14+2]\n"       // 6
+     "\treturn\n"                // 7
+     "_g:\n"                     // 8
+     "\tmov\tw0,[w14]\n"         // 9
+     "\tmov\t[w15-4],w1\n"       // 10
+     "\tinc\tw1,w1\n"            // 11
+     "\tmov\tw1,[w14+2]\n"       // 12
+     "\treturn\n"                // 13
+     "_h:\n"                     // 14
+     "\tmov\t[w15-4],w1\n"       // 15
+     "\tinc\tw1,w1\n"            // 16
+     "\tmov\tw1,[w14+2]\n"       // 17
+     "\tnop\n"                   // 18
+     "\tmov\t[w15-4],w1\n"       // 19
+     "\tinc\tw1,w1\n"            // 20
+     "\tmov\tw1,[w14+2]\n"       // 21
+     "\treturn\n",               // 22
+     "\t.text\n"
+     "_f:\n"
+     "\trcall\t.LPA0\t; 3 ... 6\n"
+     "\treturn\n"
+     "_g:\n"
+     "\trcall\t.LPA0\t; 9 ... 12\n"
+     "\treturn\n"
+     "_h:\n"
+     "\trcall\t.LPA1\t; 15 ... 17\n"
+     "\tnop\n"
+     "\trcall\t.LPA1\t; 19 ... 21\n"
+     "\treturn\n"
+     "\t.text\n"
+     ".LPA0:\t; 3 ... 6 (closed:1)\n"
+     "\tmov\tw0,[w14]\n"
+     "\trcall\t.LPA2\t; 4 ... 6\n"
+     "\treturn\n"
+     ".LPA2:\t; 4 ... 6 (closed:2)\n"
+     "\tmov.w\t[w15-12],w1\t; reloc(4)\n"
+     "\tinc\tw1,w1\n"
+     "\tmov\tw1,[w14+2]\n"
+     "\treturn\n"
+     ".LPA1:\t; 15 ... 17 (closed:1)\n"
+     "\tmov.w\t[w15-8],w1\t; reloc(15)\n"
+     "\t;bra\t.LPA3\t; 16 ... 17\n"
+     ".LPA3:\t; 16 ... 17 (closed:1)\n"
+     "\tinc\tw1,w1\n"
+     "\tmov\tw1,[w14+2]\n"
+     "\treturn\n",
+     // .LPA2 runs at level 2 (-12 + 8), .LPA1 at level 1 (-8 + 4).
+     "\t.text\n"
+     "_f:\n"
+     "\tmov\tw0,[w14]\n"
+     "\tmov.w\t[w15-4],w1\n"
+     "\tinc\tw1,w1\n"
+     "\tmov\tw1,[w14+2]\n"
+     "\treturn\n"
+     "_g:\n"
+     "\tmov\tw0,[w14]\n"
+     "\tmov.w\t[w15-4],w1\n"
+     "\tinc\tw1,w1\n"
+     "\tmov\tw1,[w14+2]\n"
+     "\treturn\n"
+     "_h:\n"
+     "\tmov.w\t[w15-4],w1\n"
+     "\tinc\tw1,w1\n"
+     "\tmov\tw1,[w14+2]\n"
+     "\tnop\n"
+     "\tmov.w\t[w15-4],w1\n"
+     "\tinc\tw1,w1\n"
+     "\tmov\tw1,[w14+2]\n"
+     "\treturn\n"},
+
+    {"closing retlw and jump to a routine go back to a move and a call",
+     "\t.text\n"                 // 1
+     "_a:\n"                     // 2
+     "\tand\tw1,#1,w1\n"         // 3
+     "\tmov\t#1,w0\n"            // 4
+     "\treturn\n"                // 5
+     "_b:\n"                     // 6
+     "\tand\tw1,#1,w1\n"         // 7
+     "\tmov\t#1,w0\n"            // 8
+     "\treturn\n"                // 9
+     "_c:\n"                     // 10
+     "\tmov\t#0,w3\n"            // 11
+     "\trcall\t___mulsi3\n"      // 12
+     "\treturn\n"                // 13
+     "_d:\n"                     // 14
+     "\tmov\t#0,w3\n"            // 15
+     "\trcall\t___mulsi3\n"      // 16
+     "\treturn\n",               // 17
+     "\t.text\n"
+     "_a:\n"
+     "\trcall\t.LPA0\t; 3 ... 4\n"
+     "\treturn\n"
+     "_b:\n"
+     "\trcall\t.LPA0\t; 7 ... 8\n"
+     "\treturn\n"
+     "_c:\n"
+     "\trcall\t.LPA1\t; 11 ... 12\n"
+     "\treturn\n"
+     "_d:\n"
+     "\trcall\t.LPA1\t; 15 ... 16\n"
+     "\treturn\n"
+     "\t.text\n"
+     ".LPA0:\t; 3 ... 4 (closed:1)\n"
+     "\tand\tw1,#1,w1\n"
+     "\tretlw\t#1,w0\t; 4 ... 4\n"
+     ".LPA1:\t; 11 ... 12 (closed:1)\n"
+     "\tmov\t#0,w3\n"
+     "\tbra\t___mulsi3\t; 12 ... 12\n",
+     "\t.text\n"
+     "_a:\n"
+     "\tand\tw1,#1,w1\n"
+     "\tmov\t#1,w0\n"
+     "\treturn\n"
+     "_b:\n"
+     "\tand\tw1,#1,w1\n"
+     "\tmov\t#1,w0\n"
+     "\treturn\n"
+     "_c:\n"
+     "\tmov\t#0,w3\n"
+     "\trcall\t___mulsi3\n"
+     "\treturn\n"
+     "_d:\n"
+     "\tmov\t#0,w3\n"
+     "\trcall\t___mulsi3\n"
+     "\treturn\n"},
+
+    {"a jump into an opened body copies as many instructions as the site held, its labels renamed",
+     "\t.text\n"                 // 1
+     "_a:\n"                     // 2
+     "\tmov\t#3,w1\n"            // 3
+     ".L2:\n"                    // 4
+     "\tdec\tw1,w1\n"            // 5
+     "\tbra\tnz,.L2\n"           // 6
+     "\treturn\n"                // 7
+     "_b:\n"                     // 8
+     "\tmov\t#3,w1\n"            // 9
+     ".L5:\n"                    // 10
+     "\tdec\tw1,w1\n"            // 11
+     "\tbra\tnz,.L5\n"           // 12
+     "\treturn\n",               // 13
+     "\t.text\n"
+     "_a:\n"
+     ".LPA0:\t; 3 ... 7 (opencode:0)\n"
+     "\tmov\t#3,w1\n"
+     ".L2:\n"
+     "\tdec\tw1,w1\n"
+     "\tbra\tnz,.L2\n"
+     "\treturn\n"
+     "_b:\n"
+     "\tbra\t.LPA0\t; 9 ... 13\n",
+     // The copy's own loop label gets a fresh name, and so does its branch.
+     "\t.text\n"
+     "_a:\n"
+     "\tmov\t#3,w1\n"
+     ".L2:\n"
+     "\tdec\tw1,w1\n"
+     "\tbra\tnz,.L2\n"
+     "\treturn\n"
+     "_b:\n"
+     "\tmov\t#3,w1\n"
+     ".L2.x1:\n"
+     "\tdec\tw1,w1\n"
+     "\tbra\tnz,.L2.x1\n"
+     "\treturn\n"},
+};
+
+class Expand : public testing::TestWithParam<ExpandCase> {};
+
+TEST_P(Expand, GivesThePlainCodeBack)
+{
+    const ExpandCase& c = GetParam();
+    std::string expanded;
+    std::string why;
+    ASSERT_TRUE(proof_expand_abstraction(c.original, c.rewritten, expanded, why)) << c.name << ": " << why;
+    EXPECT_EQ(expanded, c.expanded) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, Expand, testing::ValuesIn(expand_cases));
+
+struct RefusedCase {
+    const char* name;
+    const char* rewritten;  // of spill_source
+    const char* why_part;
+};
+
+// A call site in _get_a and _get_b, each standing for lines 5 ... 8, then
+// the body text given.
+#define SITES                      \
+    "\t.text\n"                    \
+    "_get_a:\n"                    \
+    "\trcall\t.LPA0\t; 5 ... 8\n"  \
+    "\treturn\n"                   \
+    "_get_b:\n"                    \
+    "\trcall\t.LPA0\t; 11 ... 14\n" \
+    "\treturn\n"                   \
+    "\t.text\n"
+
+const RefusedCase refused_cases[] = {
+    {"a skip right before a call site acts on the call",
+     "\t.text\n"
+     "_get_a:\n"
+     "\tbtss\tw3,#0\n"
+     "\trcall\t.LPA0\t; 5 ... 8\n"
+     "\treturn\n"
+     "\t.text\n"
+     ".LPA0:\t; 5 ... 8 (closed:1)\n"
+     "\tmov\t[w15-10],w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",
+     "skip or REPEAT acts on the call site"},
+    {"a skip right before the writer's return acts on the return",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tmov\t[w15-10],w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tbtss\tw0,#0\n\treturn\n",
+     "acts on the return of .LPA0"},
+    {"the body leaves by a branch of its own",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tmov\t[w15-10],w0\n\tmov\t[w15-12],w1\n\tbra\tz,_get_b\n\tmov\tw0,[w2]\n\treturn\n",
+     "control leaves a body"},
+    {"the body reads the stack pointer",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tmov\tw15,w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",
+     "stack pointer used as a register"},
+    {"the body sets up a frame",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tlnk\t#2\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",
+     "frame set up or dropped"},
+    {"a body without the writer's return",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tmov\t[w15-10],w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n",
+     "does not end in the writer's return"},
+    {"a body that holds fewer instructions than its sites stand for",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tmov\t[w15-10],w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\treturn\n",
+     "stands for 4 instructions, its expansion holds 3"},
+    {"a call of a body that was never written", SITES, ".LPA0 has no body"},
+    {"a body that calls itself",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tmov\t[w15-10],w0\n\trcall\t.LPA0\t; 6 ... 8\n\treturn\n",
+     ".LPA0 reaches itself"},
+    {"a body that ends by jumping into an opened body returns from the wrong place",
+     "\t.text\n"
+     "_get_a:\n"
+     ".LPA1:\t; 5 ... 9 (opencode:0)\n"
+     "\tmov\t[w15-6],w0\n\tmov\t[w15-8],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n"
+     "_get_b:\n"
+     "\trcall\t.LPA0\t; 11 ... 15\n"
+     "\t.text\n"
+     ".LPA0:\t; 11 ... 15 (closed:1)\n"
+     "\tbra\t.LPA1\t; 11 ... 15\n",
+     "control leaves a body below the site: return"},
+    {"a site whose lines are not in the original",
+     "\t.text\n_get_a:\n\tbra\t.LPA0\t; 5 ... 99\n", "are not in the original"},
+};
+
+#undef SITES
+
+class ExpandRefuses : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(ExpandRefuses, SaysWhy)
+{
+    const RefusedCase& c = GetParam();
+    std::string expanded;
+    std::string why;
+    EXPECT_FALSE(proof_expand_abstraction(spill_source, c.rewritten, expanded, why)) << c.name;
+    EXPECT_NE(why.find(c.why_part), std::string::npos) << c.name << ": " << why;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, ExpandRefuses, testing::ValuesIn(refused_cases));
+
+}  // namespace
