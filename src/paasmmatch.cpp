@@ -310,6 +310,9 @@ int match_parse_section_operand(Symbol*& result) {
         key.kind = SYMKIND_ORDINARY;
         key.name = name;
         symbol = sym_lookup_or_create(key);
+        // A switch is made an integer again when a pass starts, so it can
+        // name no section in either pass.
+        if (sym_is_switch(symbol)) return 14;
         if ((symbol->flags & SYM_DEFINED_PASS1) != 0 && ((symbol->flags & SYM_LABEL) == 0 || symbol->section == nullptr)) {
             // A name that pass 1 defined as something other than a label
             // (an equate) selects no section: the current section stays.

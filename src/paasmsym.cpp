@@ -260,6 +260,11 @@ uint32_t sym_switch_word(const Symbol* symbol) {
     }
 }
 
+bool sym_is_switch(const Symbol* symbol) {
+    return symbol != nullptr && symbol->name != nullptr &&
+           (std::strcmp(symbol->name, "___PA___") == 0 || std::strcmp(symbol->name, "___BP___") == 0);
+}
+
 Symbol* sym_lookup(SymbolKey key) { return sym_find_in(sym_table(key.kind), key.name); }
 
 Symbol* sym_lookup_or_create(SymbolKey key) {

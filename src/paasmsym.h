@@ -104,6 +104,10 @@ void sym_set_absolute_integer(Symbol* symbol, uint32_t value);
 // symbol holds a float, a string, a register or a condition, whose value
 // is no number (its bits are a double or an address).
 uint32_t sym_switch_word(const Symbol* symbol);
+
+// Whether the symbol is one of the source's switches, ___PA___ or ___BP___,
+// which every pass starts as an absolute integer 0.
+bool sym_is_switch(const Symbol* symbol);
 void sym_insert_in_section(Symbol* symbol, Section* section);
 void sym_add_reference_line(Symbol* symbol);
 void sym_build_sorted_list(int list, int (*filter)(const Symbol*));
