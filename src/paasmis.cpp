@@ -42,6 +42,11 @@ const Section* open_block_section = nullptr;
 std::unordered_set<const Symbol*> loop_end_labels;
 bool loop_end_pending = false;
 
+// The last record when the rule that keeps it in place (the loop's last
+// instruction, one that DISI holds interrupts off for) has just closed its
+// block: the instruction in its skip or REPEAT shadow still joins it.
+SchedInstruction* closed_in_place = nullptr;
+
 // The labels that CALL, GOTO or RCALL name, in pass 1 and pass 2.
 std::unordered_set<const Symbol*> transfer_targets;
 
@@ -77,6 +82,7 @@ void sched_begin_pass() {
     }
     last_delayed_branch = nullptr;
     open_block_section = nullptr;
+    closed_in_place = nullptr;
     loop_end_pending = false;
     kept_in_place = 0;
     keep_in_place_asked = 0;
@@ -125,10 +131,13 @@ SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& ar
 void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
     current_section->last_hazard_defs = hazard.defs;
     if (!sched_recording()) return;
-    if (pending_shadow != 0 && schedule_open_block != nullptr && schedule_open_block->last != nullptr &&
-        open_block_section == current_section) {
-        // The instruction in a skip or REPEAT shadow joins its predecessor.
-        SchedInstruction* pair = schedule_open_block->last;
+    SchedInstruction* pair = nullptr;
+    if (pending_shadow != 0 && open_block_section == current_section)
+        pair = schedule_open_block != nullptr ? schedule_open_block->last : closed_in_place;
+    closed_in_place = nullptr;
+    if (pair != nullptr) {
+        // The instruction in a skip or REPEAT shadow joins its predecessor,
+        // also when that one ended its block to keep its place.
         pair->arch.uses |= arch.uses;
         pair->arch.defs |= arch.defs;
         pair->hazard.defs = hazard.defs;
@@ -137,14 +146,16 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
         pair->slots = 0;
         return;
     }
-    sched_append_instruction(slots, arch, hazard);
+    SchedInstruction* record = sched_append_instruction(slots, arch, hazard);
     if (kept_in_place > 0) {
         --kept_in_place;
         sched_end_block();
+        closed_in_place = record;
     }
     if (loop_end_pending) {
         loop_end_pending = false;
         sched_end_block();
+        closed_in_place = record;
     }
     sched_start_keeping_in_place();
 }
@@ -152,6 +163,7 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard) {
     current_section->last_hazard_defs = hazard.defs;
     if (sched_recording()) {
+        closed_in_place = nullptr;
         sched_end_block_of_other_section();
         loop_end_pending = false;
         if (kept_in_place > 0) --kept_in_place;
@@ -178,6 +190,7 @@ void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair&
 void sched_record_label(Symbol* symbol) {
     if (symbol == nullptr) return;
     if (!sched_recording()) return;
+    closed_in_place = nullptr;
     if (symbol->scope == SCOPE_GLOBAL || (symbol->flags & SYM_BRANCH_TARGET) != 0 ||
         transfer_targets.count(symbol) != 0) {
         main_source.marks[3] = ' ';

@@ -255,7 +255,11 @@ int tgt_parse_branch_target(uint32_t& word, int32_t adjustment, int& ends_run, S
     default:
         return 14;
     }
-    if (mark == 1 && marked != nullptr) marked->flags |= SYM_BRANCH_TARGET;
+    if (mark >= 1 && marked != nullptr) marked->flags |= SYM_BRANCH_TARGET;
+    // DO's loop end is noted in every pass, also when it lies in another
+    // section and is only fitted in pass 2: a label defined before the DO
+    // must be known as a loop end when pass 2 reaches it.
+    if (mark == 2) sched_note_loop_end(marked);
     if (mark == 0) sched_note_transfer_target(marked);  // RCALL's target
     return 0;
 }

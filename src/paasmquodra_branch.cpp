@@ -41,6 +41,7 @@ constexpr int32_t NEXT_AFTER_ONE_WORD = 2;
 constexpr int32_t NEXT_AFTER_DO = 4;
 
 constexpr int MARK_BRANCH_TARGET = 1;
+constexpr int MARK_LOOP_END = 2;  // a branch target that is also DO's loop end
 constexpr int LEAVE_TARGET_UNMARKED = 0;
 
 bool family_has(uint32_t bits) { return (device_family_flags & bits) != 0; }
@@ -192,9 +193,8 @@ int tgt_encode_do(const MnemonicEntry* row) {
     if (ins.status == 0) {
         Symbol* loop_end = nullptr;
         ins.status = tgt_parse_branch_target(ins.words[1], NEXT_AFTER_DO, ins.ends_block, loop_end,
-                                             MARK_BRANCH_TARGET, row->mnemonic_name);
+                                             MARK_LOOP_END, row->mnemonic_name);
         if (loop_end != nullptr) ins.relocation = loop_end;
-        sched_note_loop_end(loop_end);
     }
     // The loop's body repeats: no instruction may move into it or out of
     // it, so DO ends the scheduling block like a branch without slots.
