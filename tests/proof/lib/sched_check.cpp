@@ -1031,16 +1031,33 @@ int word_count(const Statement& st) {
     return 1;
 }
 
-// Does an operand mention the location counter, '.' standing alone?
+// Is text[i] a '.' that stands alone, the location counter? A literal's
+// '#' before it does not make it part of a name.
+bool is_location_at(const std::string& text, size_t i) {
+    if (text[i] != '.') return false;
+    const bool before = i > 0 && text[i - 1] != '#' && is_word_char(text[i - 1]);
+    const bool after = i + 1 < text.size() && is_word_char(text[i + 1]);
+    return !before && !after;
+}
+
+// Does an operand mention the location counter?
 bool uses_location(const Statement& st) {
+    for (size_t i = 0; i < st.operand_text.size(); ++i)
+        if (is_location_at(st.operand_text, i)) return true;
+    return false;
+}
+
+// Is every '.' standing alone in the operands followed by '+' (after
+// blanks), a reference ahead of the instruction?
+bool location_ahead_only(const Statement& st) {
     const std::string& text = st.operand_text;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '.') continue;
-        const bool before = i > 0 && is_word_char(text[i - 1]);
-        const bool after = i + 1 < text.size() && is_word_char(text[i + 1]);
-        if (!before && !after) return true;
+        if (!is_location_at(text, i)) continue;
+        size_t k = i + 1;
+        while (k < text.size() && is_blank(text[k])) ++k;
+        if (k >= text.size() || text[k] != '+') return false;
     }
-    return false;
+    return true;
 }
 
 // Directives that put something at the location counter: an instruction
@@ -1417,8 +1434,13 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
     }
 
     // No instruction crosses a label that is jumped to or a section change.
-    // One that uses the location counter '.' keeps its address, that is its
-    // place in words after the last such label or change.
+    // One that uses the location counter '.' keeps its place in words among
+    // the instructions after the last such label or change, and no nop is
+    // added after it before the next one, so that what '.' reaches ahead is
+    // where it was. A nop added before it moves it and all that follows
+    // alike: that keeps a forward reference ('.+4' over a table) but not a
+    // backward one, so only an instruction whose every '.' is followed by
+    // '+' may have one.
     {
         std::vector<int> stretch(p_.lines.size() + 1, 0);
         std::vector<int> offset(p_.lines.size() + 1, 0);
@@ -1432,21 +1454,31 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         }
         count = 0;
         words = 0;
+        int nops_before = 0;    // nops added in this stretch so far
+        int location_line = 0;  // an instruction of this stretch that uses '.'
         for (const OutputLine& o : output) {
             if (o.nop) {
-                ++words;
+                if (location_line != 0) {
+                    why = "a nop was added after " + describe(p_, location_line) +
+                          ", which uses the location counter, before the next label that is jumped to";
+                    return false;
+                }
+                ++nops_before;
                 continue;
             }
-            if (is_fence(p_, o.line)) ++count, words = 0;
+            if (is_fence(p_, o.line)) ++count, words = 0, nops_before = 0, location_line = 0;
             const Statement& st = statement_of(o.line);
             if (st.kind != Kind::instruction) continue;
             if (stretch[static_cast<size_t>(o.line)] != count) {
                 why = describe(p_, o.line) + " was moved across a label that is jumped to, a section change or data";
                 return false;
             }
-            if (uses_location(st) && offset[static_cast<size_t>(o.line)] != words) {
-                why = describe(p_, o.line) + " uses the location counter but was moved to another address";
-                return false;
+            if (uses_location(st)) {
+                if (offset[static_cast<size_t>(o.line)] != words || (nops_before > 0 && !location_ahead_only(st))) {
+                    why = describe(p_, o.line) + " uses the location counter but was moved to another address";
+                    return false;
+                }
+                location_line = o.line;
             }
             words += word_count(st);
         }
@@ -1485,6 +1517,18 @@ bool carries_no_address(uint32_t word) {
     return top >= 0x40 && top != 0xE6 && top != 0xE7;
 }
 
+// A word's value with the offset of a relative transfer cleared: BRA (both
+// forms), RCALL and the accumulator branches hold it in the low 16 bits,
+// the compare-and-branch instructions in bits 4 to 9. A transfer that
+// moves (a branch written before the instructions of its delay slots)
+// keeps its target but not its offset, so only the rest is compared.
+uint32_t without_branch_offset(uint32_t word) {
+    const uint32_t top = (word >> 16) & 0xFF;
+    if (top == 0x07 || (top >= 0x0C && top <= 0x0F) || (top >= 0x30 && top <= 0x3F)) return word & 0xFFFF0000u;
+    if (top == 0xE6 || top == 0xE7) return word & ~uint32_t{0x3F0};
+    return word;
+}
+
 }  // namespace
 
 bool proof_check_schedule(std::string_view original, std::string_view scheduled, bool strict_model,
@@ -1518,18 +1562,20 @@ bool proof_check_program_memory(const std::vector<uint32_t>& original_words,
               std::to_string(original_words.size()) + " before, with " + std::to_string(added_nops) + " nops added";
         return false;
     }
-    // Without added nops no address moves and every word must come back;
-    // with them only the words that carry no address are compared, and the
+    // Without added nops no label moves and every word must come back, a
+    // relative transfer but for its offset; with them only the words that carry no address are compared, and the
     // others must be exactly the nops more.
     std::multiset<uint32_t> before;
     std::multiset<uint32_t> after;
     size_t before_moving = 0;
     size_t after_moving = 0;
     for (uint32_t w : original_words)
-        if (added_nops == 0 || carries_no_address(w)) before.insert(w);
+        if (added_nops == 0) before.insert(without_branch_offset(w));
+        else if (carries_no_address(w)) before.insert(w);
         else ++before_moving;
     for (uint32_t w : scheduled_words)
-        if (added_nops == 0 || carries_no_address(w)) after.insert(w);
+        if (added_nops == 0) after.insert(without_branch_offset(w));
+        else if (carries_no_address(w)) after.insert(w);
         else ++after_moving;
     if (after_moving != before_moving + added_nops) {
         why = "program memory holds " + std::to_string(after_moving) + " transfer, literal or second words after " +

@@ -37,9 +37,11 @@ size_t proof_count_added_nops(std::string_view scheduled);
 
 // Program memory of the original and of the assembled scheduled source,
 // each as its instruction words in address order: the scheduled program
-// must hold exactly `added_nops` more words. Without added nops no address
-// moves, so the words must be the same multiset; with them, the words that
-// carry no program address or branch offset must still be the same.
+// must hold exactly `added_nops` more words. Without added nops no label
+// moves, so the words must be the same multiset, but for the offset of a
+// relative transfer (a filled branch is written before its slots and so
+// moves against its target); with them, the words that carry no program
+// address or branch offset must still be the same.
 bool proof_check_program_memory(const std::vector<uint32_t>& original_words,
                                 const std::vector<uint32_t>& scheduled_words, size_t added_nops,
                                 std::string& why);

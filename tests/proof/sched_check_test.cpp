@@ -1,0 +1,108 @@
+// The scheduled-source check on outputs written by hand: what it must
+// accept as the same program, and what it must refuse.
+#include "lib/sched_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A one-slot fill with a nop (-b1) of the BRA before a branch over a
+// table: the nop moves the BRA .+4 and its target alike.
+const char* over_table =
+    "\t.section\t.text,code\n"
+    "\t.global\t_f\n"
+    "_f:\n"
+    "\tmov\tw0,w1\n"
+    "\tbra\t.L2\n"
+    "\tbra\t.+4\n"
+    "\t.pword\t0x123456\n"
+    ".L2:\n"
+    "\treturn\n";
+
+std::string over_table_filled(const char* skip)
+{
+    return std::string("\t.section\t.text,code\t; [+:1]\n"
+                       "\t.global\t_f\t; [+:2]\n"
+                       "_f:\t; [+:3]\n"
+                       "\tpbra\t.L2\t; [-:5]\n"
+                       "\tnop\n"
+                       "\tmov\tw0,w1\t; [-:4]\n"
+                       "\tbra\t") +
+           skip + "\t; [-:6]\n" +
+           "\t.pword\t0x123456\t; [+:7]\n"
+           ".L2:\t; [+:8]\n"
+           "\treturn\t; [+:9]\n";
+}
+
+TEST(SchedCheck, ANopBeforeAForwardLocationReferenceKeepsIt)
+{
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(over_table, over_table_filled(".+4"), false, why)) << why;
+}
+
+TEST(SchedCheck, ANopBeforeABackwardLocationReferenceMovesIt)
+{
+    std::string original = over_table;
+    original.replace(original.find(".+4"), 3, ".-2");
+    std::string why;
+    EXPECT_FALSE(proof_check_schedule(original, over_table_filled(".-2"), false, why));
+    EXPECT_NE(why.find("location counter"), std::string::npos) << why;
+}
+
+TEST(SchedCheck, ANopAfterALocationReferenceInItsStretchMovesWhatItReaches)
+{
+    const char* original =
+        "\t.section\t.text,code\n"
+        "_f:\n"
+        "\tmov\t#.+6,w2\n"
+        "\tmov\tw0,w1\n"
+        "\tbra\t.L2\n"
+        ".L2:\n"
+        "\treturn\n";
+    const char* scheduled =
+        "\t.section\t.text,code\t; [+:1]\n"
+        "_f:\t; [+:2]\n"
+        "\tmov\t#.+6,w2\t; [+:3]\n"
+        "\tpbra\t.L2\t; [-:5]\n"
+        "\tnop\n"
+        "\tmov\tw0,w1\t; [-:4]\n"
+        ".L2:\t; [-:6]\n"
+        "\treturn\t; [+:7]\n";
+    std::string why;
+    EXPECT_FALSE(proof_check_schedule(original, scheduled, false, why));
+    EXPECT_NE(why.find("location counter"), std::string::npos) << why;
+}
+
+TEST(SchedCheck, ALiteralOfTheLocationCounterUsesIt)
+{
+    // MOV #.+4,W2 moved one word up: its literal is another value.
+    const char* original =
+        "\t.section\t.text,code\n"
+        "_f:\n"
+        "\tmov\tw0,w1\n"
+        "\tmov\t#.+4,w2\n";
+    const char* scheduled =
+        "\t.section\t.text,code\t; [+:1]\n"
+        "_f:\t; [+:2]\n"
+        "\tmov\t#.+4,w2\t; [-:4]\n"
+        "\tmov\tw0,w1\t; [-:3]\n";
+    std::string why;
+    EXPECT_FALSE(proof_check_schedule(original, scheduled, false, why));
+    EXPECT_NE(why.find("location counter"), std::string::npos) << why;
+}
+
+TEST(ProgramMemory, AFilledBranchKeepsItsOpcodeButNotItsOffset)
+{
+    std::string why;
+    // MOV W0,W1 then BRA; filled, the BRA comes first with another offset.
+    EXPECT_TRUE(proof_check_program_memory({0x780080, 0x370000}, {0x370003, 0x780080}, 0, why)) << why;
+    // A conditional BRA is not the unconditional one.
+    EXPECT_FALSE(proof_check_program_memory({0x780080, 0x370000}, {0x320003, 0x780080}, 0, why));
+    // Any other word must come back exactly.
+    EXPECT_FALSE(proof_check_program_memory({0x780080, 0x370000}, {0x370000, 0x780081}, 0, why));
+}
+
+}  // namespace
