@@ -136,3 +136,9 @@ uint32_t intern_mean_spacing() {
     uint64_t mean = intern_text_bytes / intern_entries.size();
     return mean > 0 ? static_cast<uint32_t>(mean) : 1;
 }
+
+unsigned intern_address_shift() {
+    unsigned shift = 0;
+    for (uint32_t spacing = intern_mean_spacing(); spacing > 1 && shift < 4; spacing >>= 1) ++shift;
+    return shift;
+}

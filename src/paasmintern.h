@@ -29,3 +29,12 @@ const char* intern_text_at(uint32_t index);
 // Bytes of text storage per interned text so far (terminators included),
 // at least 1: how far apart consecutive interned texts lie on average.
 uint32_t intern_mean_spacing();
+
+// For a table that picks its bucket by an interned text's address: the
+// largest shift whose step is not above the texts' mean spacing, and at
+// most 4, so that texts interned one after the other take neighbouring
+// buckets. A few long texts (strings) raise the mean far above the
+// spacing of the names between them, which a larger step would put into
+// one bucket; a smaller step only costs some locality, as the higher
+// address bits still spread the names over the buckets.
+unsigned intern_address_shift();

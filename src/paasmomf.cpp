@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "paasmdiag.h"
@@ -65,78 +66,108 @@ void omf_reset_empty_section() {
 // ---- The name index ----------------------------------------------------------
 // A .section statement finds its section by name ignoring letter case, and
 // a compiler may write one section per function: the sections are found
-// through a hash of their case-folded names rather than by walking
-// section_list. A slot holds the first section made with a name; the other
-// sections whose names are equal ignoring case follow it through
-// same_name_next, in creation order. Of those, the one that comes first in
-// section_list is found, as a walk of the list would find it: list_position
-// numbers the list, a new section (pushed at the head) gets a smaller
-// number than every other, and the layout numbers the rebuilt list afresh.
-// A dropped section keeps its slot and chain place but is never found.
-struct OmfIndexSlot {
-    uint32_t hash;
-    const char* name;  // the first section's name
-    Section* first;    // none: a free slot
-};
-constexpr size_t OMF_INDEX_SLOTS = 64;  // a power of two; grown at half full
+// through a hash rather than by walking section_list. The key is the name
+// folded to lower case and interned, so that names equal ignoring case
+// share one pointer, and a bucket is chosen by that pointer's address:
+// names interned one after the other (as the sections of one function
+// after another are) fall in neighbouring buckets and share cache lines of
+// the bucket array instead of each costing a miss. A bucket chains, through
+// index_next, the first section made with each folded name; the other
+// sections of that name follow it through same_name_next, in creation
+// order. Of those, the one that comes first in section_list is found, as a
+// walk of the list would find it: list_position numbers the list, a new
+// section (pushed at the head) gets a smaller number than every other, and
+// the layout numbers the rebuilt list afresh. A dropped section keeps its
+// chain place but is never found.
+constexpr size_t OMF_INDEX_BUCKETS = 64;  // a power of two; doubled when the names outgrow it
 constexpr int64_t OMF_UNLISTED = INT64_MAX;
-std::vector<OmfIndexSlot> omf_index_slots;
+std::vector<Section*> omf_index_buckets;
 size_t omf_index_names = 0;
+unsigned omf_index_shift = 3;  // address bits below the bucket number
 int64_t omf_head_position = 0;
 
-// Hashes the name as asm_strcmp_nocase compares it, folding each byte
-// with the same tolower (read once into a table): names equal ignoring
-// letter case hash alike.
+// The sections come from blocks of their own, so that the walks over
+// every section read them one after the other.
+constexpr size_t OMF_SECTION_BLOCK = 256;
+Section* omf_block_next = nullptr;
+Section* omf_block_end = nullptr;
+
+Section* omf_new_section() {
+    if (omf_block_next == omf_block_end) {
+        omf_block_next = pool_new_array<Section>(OMF_SECTION_BLOCK, POOL_RUN);
+        omf_block_end = omf_block_next + OMF_SECTION_BLOCK;
+    }
+    Section* section = omf_block_next++;
+    *section = Section{};
+    return section;
+}
+
+// Folds each byte with the same tolower as asm_strcmp_nocase (read once
+// into a table): two names compare equal ignoring case exactly when their
+// folded texts are equal.
 const std::array<uint8_t, 256> omf_fold_table = [] {
     std::array<uint8_t, 256> table{};
     for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = static_cast<uint8_t>(std::tolower(c));
     return table;
 }();
 
-uint32_t omf_fold_hash(const char* name) {
-    uint32_t hash = 2166136261u;
-    for (const char* c = name; *c != '\0'; ++c) {
-        hash ^= omf_fold_table[static_cast<unsigned char>(*c)];
-        hash *= 16777619u;
-    }
-    return hash;
+// The interned lower-case text of the name; most names are lower case
+// already and are only looked up.
+const char* omf_fold_name(const char* name) {
+    size_t length = std::strlen(name);
+    size_t at = 0;
+    while (at < length && omf_fold_table[static_cast<unsigned char>(name[at])] == static_cast<unsigned char>(name[at]))
+        ++at;
+    if (at == length) return intern_bytes(name, static_cast<uint32_t>(length));
+    std::string folded(name, length);
+    for (; at < length; ++at) folded[at] = static_cast<char>(omf_fold_table[static_cast<unsigned char>(folded[at])]);
+    return intern_bytes(folded.data(), static_cast<uint32_t>(length));
 }
 
-// The slot of the name, or the free slot where it belongs.
-OmfIndexSlot& omf_index_slot(const char* name, uint32_t hash) {
-    size_t mask = omf_index_slots.size() - 1;
-    size_t at = hash & mask;
-    for (; omf_index_slots[at].first != nullptr; at = (at + 1) & mask) {
-        // Names are interned: the same text is mostly the same pointer.
-        const OmfIndexSlot& slot = omf_index_slots[at];
-        if (slot.hash == hash && (slot.name == name || asm_strcmp_nocase(slot.name, name) == 0)) break;
-    }
-    return omf_index_slots[at];
+size_t omf_bucket(const char* folded) {
+    return (reinterpret_cast<uintptr_t>(folded) >> omf_index_shift) & (omf_index_buckets.size() - 1);
+}
+
+// The first section made with the folded name, or none.
+Section* omf_index_find(const char* folded) {
+    if (omf_index_buckets.empty()) return nullptr;
+    Section* section = omf_index_buckets[omf_bucket(folded)];
+    while (section != nullptr && section->folded_name != folded) section = section->index_next;
+    return section;
 }
 
 void omf_index_grow() {
-    std::vector<OmfIndexSlot> old;
-    old.swap(omf_index_slots);
-    omf_index_slots.assign(old.empty() ? OMF_INDEX_SLOTS : old.size() * 2, OmfIndexSlot{0, nullptr, nullptr});
-    for (const OmfIndexSlot& slot : old)
-        if (slot.first != nullptr) omf_index_slot(slot.name, slot.hash) = slot;
+    std::vector<Section*> old(omf_index_buckets.empty() ? OMF_INDEX_BUCKETS : omf_index_buckets.size() * 2, nullptr);
+    old.swap(omf_index_buckets);
+    omf_index_shift = intern_address_shift();
+    for (Section* chain : old) {
+        while (chain != nullptr) {
+            Section* next = chain->index_next;
+            Section*& bucket = omf_index_buckets[omf_bucket(chain->folded_name)];
+            chain->index_next = bucket;
+            bucket = chain;
+            chain = next;
+        }
+    }
 }
 
 void omf_index_section(Section* section) {
     section->list_position = --omf_head_position;
     section->same_name_next = nullptr;
+    section->index_next = nullptr;
     if (section->symbol == nullptr || section->symbol->name == nullptr) return;  // found by no name
-    if ((omf_index_names + 1) * 2 > omf_index_slots.size()) omf_index_grow();
-    uint32_t hash = omf_fold_hash(section->symbol->name);
-    OmfIndexSlot& slot = omf_index_slot(section->symbol->name, hash);
-    if (slot.first == nullptr) {
-        slot = OmfIndexSlot{hash, section->symbol->name, section};
-        ++omf_index_names;
+    section->folded_name = omf_fold_name(section->symbol->name);
+    if (Section* first = omf_index_find(section->folded_name)) {
+        Section* last = first;
+        while (last->same_name_next != nullptr) last = last->same_name_next;
+        last->same_name_next = section;
         return;
     }
-    Section* last = slot.first;
-    while (last->same_name_next != nullptr) last = last->same_name_next;
-    last->same_name_next = section;
+    if (omf_index_names + 1 > omf_index_buckets.size()) omf_index_grow();
+    Section*& bucket = omf_index_buckets[omf_bucket(section->folded_name)];
+    section->index_next = bucket;
+    bucket = section;
+    ++omf_index_names;
 }
 
 // Pass 2 replays the statements of pass 1, and must decide on every one
@@ -292,8 +323,10 @@ void omf_init() {
     default_text_name = ".text";
     section_list = nullptr;
     section_list_tail = nullptr;
-    omf_index_slots.clear();
+    omf_index_buckets.clear();
     omf_index_names = 0;
+    omf_index_shift = 3;
+    omf_block_next = omf_block_end = nullptr;
     omf_head_position = 0;
     omf_reset_empty_section();
     current_section = &omf_empty_section;
@@ -321,9 +354,9 @@ void omf_begin_pass(int32_t pass) {
 }
 
 Symbol* omf_find_section(const char* name, int mark) {
-    if (name == nullptr || omf_index_slots.empty()) return nullptr;
+    if (name == nullptr || omf_index_buckets.empty()) return nullptr;
     Section* found = nullptr;
-    for (Section* section = omf_index_slot(name, omf_fold_hash(name)).first; section != nullptr;
+    for (Section* section = omf_index_find(omf_fold_name(name)); section != nullptr;
          section = section->same_name_next) {
         if (section->list_position == OMF_UNLISTED || !omf_section_exists_here(section)) continue;
         if (found == nullptr || section->list_position < found->list_position) found = section;
@@ -334,7 +367,7 @@ Symbol* omf_find_section(const char* name, int mark) {
 }
 
 Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* symbol, uint32_t origin) {
-    auto* section = static_cast<Section*>(pool_zalloc(sizeof(Section), POOL_RUN));
+    Section* section = omf_new_section();
     section->memory_kind = memory_kind;
     section->section_class = section_class;
     section->symbol = symbol;

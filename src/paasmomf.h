@@ -20,30 +20,40 @@ enum SectionFlag : uint8_t {
 };
 
 struct Section {
-    uint32_t location;         // location counter, in address units
+    // What the walks over every section read (the layout, the image
+    // allocation, the HEX writer) comes first, in one cache line.
     Section* next;             // next of section_list
-    Symbol* symbol;            // the section's name symbol
-    uint8_t memory_kind;
-    uint8_t section_class;
-    int16_t bytes_per_element; // 1 or 4
-    int16_t units_per_element; // 1 or 2
-    int32_t section_line;      // line of the last .section naming it
-    Symbol* labels;            // labels in ascending value order
+    uint32_t location;         // location counter, in address units
     uint32_t high_water;
     uint32_t origin;
     uint32_t size;             // elements (counted in pass 1, then laid out)
     uint32_t placed_address;   // address units
+    uint8_t memory_kind;
+    uint8_t section_class;
     uint8_t flags;
+    int16_t bytes_per_element; // 1 or 4
+    int16_t units_per_element; // 1 or 2
     int32_t instruction_count;
     uint32_t last_hazard_defs;
+    int32_t section_line;      // line of the last .section naming it
     uint8_t* image;            // size * bytes_per_element bytes, from pass 2
+    Symbol* symbol;            // the section's name symbol
+    Symbol* labels;            // labels in ascending value order
+    // The last label of `labels`, remembered for the list whose head was
+    // `labels_tail_head` (paasmsym): a label at or above it is appended
+    // without a walk.
+    Symbol* labels_tail;
+    Symbol* labels_tail_head;
     // Kept by the name index (paasmomf): the order of section_list as a
     // number (the smaller comes first), the source line of the statement
-    // that made the section in pass 1 (0 for the default sections), and the
-    // next section whose name is equal ignoring letter case.
+    // that made the section in pass 1 (0 for the default sections), the
+    // name folded to lower case (interned), the next section whose name is
+    // equal ignoring letter case, and the next name of the index bucket.
     int64_t list_position;
     int32_t first_line;
+    const char* folded_name;
     Section* same_name_next;
+    Section* index_next;
 };
 
 struct DefaultSectionEntry {

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 #include "paasmdiag.h"
@@ -52,15 +51,6 @@ uint32_t sorted_symbol_capacity[3];
 // Every symbol of the run by its index (token records carry the index).
 std::vector<Symbol*> symbol_index_table;
 
-// The last label of each section's label list, so that a label at or
-// above the highest one is appended without a walk. `head` is the list
-// head the entry was made for: a list changed behind our back is found
-// again by a walk.
-struct LabelTail {
-    Symbol* head;
-    Symbol* tail;
-};
-std::unordered_map<const Section*, LabelTail> label_tails;
 
 // The (symbol index, line) pairs of the reference lists whose lines no
 // longer ascend: an open-address set, so that a line is found in such a
@@ -90,17 +80,6 @@ size_t sym_bucket(const SymbolTable& table, const char* name) {
     return (reinterpret_cast<uintptr_t>(name) >> table.shift) & (table.buckets.size() - 1);
 }
 
-// The largest shift whose step is not above the texts' mean spacing, and
-// at most 4: a few long texts (strings) raise the mean far above the
-// spacing of the names between them, which a larger step would put into
-// one bucket; a smaller step only costs some locality, as the higher
-// address bits still spread the names over the buckets.
-unsigned sym_spacing_shift() {
-    unsigned shift = 0;
-    for (uint32_t spacing = intern_mean_spacing(); spacing > 1 && shift < 4; spacing >>= 1) ++shift;
-    return shift;
-}
-
 void sym_clear_table(SymbolTable& table) {
     table.buckets.assign(SYM_BUCKETS, nullptr);
     table.count = 0;
@@ -113,7 +92,7 @@ void sym_clear_table(SymbolTable& table) {
 // the bucket function fitted to the texts interned so far.
 void sym_grow_table(SymbolTable& table) {
     table.buckets.assign(table.buckets.size() * 2, nullptr);
-    table.shift = sym_spacing_shift();
+    table.shift = intern_address_shift();
     for (Symbol* symbol = table.all_symbols; symbol != nullptr; symbol = symbol->table_next) {
         Symbol*& bucket = table.buckets[sym_bucket(table, symbol->name)];
         symbol->bucket_next = bucket;
@@ -175,17 +154,22 @@ bool sym_ref_set_insert(uint32_t index, int32_t line) {
     }
 }
 
+void sym_remember_label_tail(Section* section, Symbol* tail) {
+    section->labels_tail = tail;
+    section->labels_tail_head = section->labels;
+}
+
 // The last label of a section's list, found again by a walk when the list
-// is not the one the remembered tail belongs to.
-Symbol* sym_label_tail(const Section* section) {
+// is not the one the remembered tail belongs to (a list changed behind our
+// back).
+Symbol* sym_label_tail(Section* section) {
     if (section->labels == nullptr) return nullptr;
-    auto found = label_tails.find(section);
-    if (found != label_tails.end() && found->second.head == section->labels &&
-        found->second.tail->section_next == nullptr)
-        return found->second.tail;
+    if (section->labels_tail != nullptr && section->labels_tail_head == section->labels &&
+        section->labels_tail->section_next == nullptr)
+        return section->labels_tail;
     Symbol* tail = section->labels;
     while (tail->section_next != nullptr) tail = tail->section_next;
-    label_tails[section] = {section->labels, tail};
+    sym_remember_label_tail(section, tail);
     return tail;
 }
 
@@ -221,7 +205,6 @@ void sym_init() {
         sorted_symbol_capacity[list] = 0;
     }
     symbol_index_table.clear();
-    label_tails.clear();
     ref_line_set.clear();
     ref_line_set_count = 0;
 }
@@ -388,14 +371,14 @@ void sym_insert_in_section(Symbol* symbol, Section* section) {
             tail->section_next = symbol;
         else
             section->labels = symbol;
-        label_tails[section] = {section->labels, symbol};
+        sym_remember_label_tail(section, symbol);
         return;
     }
     Symbol** link = &section->labels;
     while (*link != nullptr && (*link)->value.integer <= value) link = &(*link)->section_next;
     symbol->section_next = *link;
     *link = symbol;
-    label_tails[section] = {section->labels, tail};
+    sym_remember_label_tail(section, tail);
 }
 
 Symbol* sym_define_label(SymbolKey key) {
