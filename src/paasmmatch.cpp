@@ -248,10 +248,21 @@ const RegisterEntry* match_find_register(const char* text) {
 
 // ---- The section operand -------------------------------------------------------
 
+namespace {
+
+// An anonymous section's name, interned; its index goes to `index`.
+const char* intern_section_name(const std::string& text, uint32_t& index) {
+    index = intern_index_of(text.data(), static_cast<uint32_t>(text.size()));
+    return intern_text_at(index);
+}
+
+}  // namespace
+
 int match_parse_section_operand(Symbol*& result) {
     result = nullptr;
     int status = 0;
     const char* name = nullptr;
+    uint32_t name_index = 0;  // the name's interned index
 
     // The name, read as text so that it creates no symbol.
     next_raw_token();
@@ -259,9 +270,10 @@ int match_parse_section_operand(Symbol*& result) {
     case TOK_STRING: {
         const char* text = lex_token_text();
         int32_t cls = lex_char_class(static_cast<unsigned char>(text[0]));
-        if (text[0] != '\0' && (cls == CHAR_NAME || cls == CHAR_POINT))
+        if (text[0] != '\0' && (cls == CHAR_NAME || cls == CHAR_POINT)) {
             name = text;
-        else
+            name_index = current_token.value.ref;
+        } else
             status = 14;
         lex_next_token();
         break;
@@ -271,9 +283,9 @@ int match_parse_section_operand(Symbol*& result) {
         // name that follows the star.
         next_raw_token();
         if (current_token.code == TOK_COMMA) {
-            name = intern_string(diag_format("*_%d", static_cast<int>(current_source->line)).c_str());
+            name = intern_section_name(diag_format("*_%d", static_cast<int>(current_source->line)), name_index);
         } else if (is_name_token(current_token.code)) {
-            name = intern_string(diag_format("*_%s", lex_token_text()).c_str());
+            name = intern_section_name(diag_format("*_%s", lex_token_text()), name_index);
             lex_next_token();
         } else {
             status = 14;
@@ -282,6 +294,7 @@ int match_parse_section_operand(Symbol*& result) {
     case TOK_NAME:
     case TOK_LOCAL_NAME:
         name = lex_token_text();
+        name_index = current_token.value.ref;
         lex_next_token();
         break;
     default:
@@ -304,7 +317,7 @@ int match_parse_section_operand(Symbol*& result) {
     }
     if (status != 0) return status;
 
-    Symbol* symbol = omf_find_section(name, 1);
+    Symbol* symbol = omf_find_section_text(name_index, 1);
     if (symbol == nullptr) {
         SymbolKey key;
         key.kind = SYMKIND_ORDINARY;

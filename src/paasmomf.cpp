@@ -3,6 +3,7 @@
 // that count elements in pass 1 and store them in pass 2.
 #include "paasmomf.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
@@ -66,24 +67,20 @@ void omf_reset_empty_section() {
 // ---- The name index ----------------------------------------------------------
 // A .section statement finds its section by name ignoring letter case, and
 // a compiler may write one section per function: the sections are found
-// through a hash rather than by walking section_list. The key is the name
-// folded to lower case and interned, so that names equal ignoring case
-// share one pointer, and a bucket is chosen by that pointer's address:
-// names interned one after the other (as the sections of one function
-// after another are) fall in neighbouring buckets and share cache lines of
-// the bucket array instead of each costing a miss. A bucket chains, through
-// index_next, the first section made with each folded name; the other
-// sections of that name follow it through same_name_next, in creation
-// order. Of those, the one that comes first in section_list is found, as a
-// walk of the list would find it: list_position numbers the list, a new
-// section (pushed at the head) gets a smaller number than every other, and
-// the layout numbers the rebuilt list afresh. A dropped section keeps its
-// chain place but is never found.
-constexpr size_t OMF_INDEX_BUCKETS = 64;  // a power of two; doubled when the names outgrow it
+// through the interned texts rather than by walking section_list. Every
+// interned text has an index; omf_named holds, at the index of a name
+// folded to lower case, the first section made with a name equal to it
+// ignoring case, and the same at the index of each name that was looked
+// up in another case, so that a name read from the token file, which
+// carries its index, is found with no hashing at all. The other sections
+// whose names are equal ignoring case follow the first through
+// same_name_next, in creation order. Of those, the one that comes first in
+// section_list is found, as a walk of the list would find it:
+// list_position numbers the list, a new section (pushed at the head) gets
+// a smaller number than every other, and the layout numbers the rebuilt
+// list afresh. A dropped section keeps its chain place but is never found.
 constexpr int64_t OMF_UNLISTED = INT64_MAX;
-std::vector<Section*> omf_index_buckets;
-size_t omf_index_names = 0;
-unsigned omf_index_shift = 3;  // address bits below the bucket number
+std::vector<Section*> omf_named;
 int64_t omf_head_position = 0;
 
 // The sections come from blocks of their own, so that the walks over
@@ -111,63 +108,39 @@ const std::array<uint8_t, 256> omf_fold_table = [] {
     return table;
 }();
 
-// The interned lower-case text of the name; most names are lower case
-// already and are only looked up.
-const char* omf_fold_name(const char* name) {
+// The interned index of the name's lower-case text; most names are lower
+// case already and are only looked up.
+uint32_t omf_folded_index(const char* name) {
     size_t length = std::strlen(name);
     size_t at = 0;
     while (at < length && omf_fold_table[static_cast<unsigned char>(name[at])] == static_cast<unsigned char>(name[at]))
         ++at;
-    if (at == length) return intern_bytes(name, static_cast<uint32_t>(length));
+    if (at == length) return intern_index_of(name, static_cast<uint32_t>(length));
     std::string folded(name, length);
     for (; at < length; ++at) folded[at] = static_cast<char>(omf_fold_table[static_cast<unsigned char>(folded[at])]);
-    return intern_bytes(folded.data(), static_cast<uint32_t>(length));
+    return intern_index_of(folded.data(), static_cast<uint32_t>(length));
 }
 
-size_t omf_bucket(const char* folded) {
-    return (reinterpret_cast<uintptr_t>(folded) >> omf_index_shift) & (omf_index_buckets.size() - 1);
-}
+Section* omf_named_at(uint32_t index) { return index < omf_named.size() ? omf_named[index] : nullptr; }
 
-// The first section made with the folded name, or none.
-Section* omf_index_find(const char* folded) {
-    if (omf_index_buckets.empty()) return nullptr;
-    Section* section = omf_index_buckets[omf_bucket(folded)];
-    while (section != nullptr && section->folded_name != folded) section = section->index_next;
-    return section;
-}
-
-void omf_index_grow() {
-    std::vector<Section*> old(omf_index_buckets.empty() ? OMF_INDEX_BUCKETS : omf_index_buckets.size() * 2, nullptr);
-    old.swap(omf_index_buckets);
-    omf_index_shift = intern_address_shift();
-    for (Section* chain : old) {
-        while (chain != nullptr) {
-            Section* next = chain->index_next;
-            Section*& bucket = omf_index_buckets[omf_bucket(chain->folded_name)];
-            chain->index_next = bucket;
-            bucket = chain;
-            chain = next;
-        }
-    }
+void omf_set_named(uint32_t index, Section* first) {
+    if (index >= omf_named.size()) omf_named.resize(std::max<size_t>(size_t{index} + 1, omf_named.size() * 2), nullptr);
+    omf_named[index] = first;
 }
 
 void omf_index_section(Section* section) {
     section->list_position = --omf_head_position;
     section->same_name_next = nullptr;
-    section->index_next = nullptr;
     if (section->symbol == nullptr || section->symbol->name == nullptr) return;  // found by no name
-    section->folded_name = omf_fold_name(section->symbol->name);
-    if (Section* first = omf_index_find(section->folded_name)) {
-        Section* last = first;
-        while (last->same_name_next != nullptr) last = last->same_name_next;
-        last->same_name_next = section;
+    uint32_t folded = omf_folded_index(section->symbol->name);
+    Section* first = omf_named_at(folded);
+    if (first == nullptr) {
+        omf_set_named(folded, section);
         return;
     }
-    if (omf_index_names + 1 > omf_index_buckets.size()) omf_index_grow();
-    Section*& bucket = omf_index_buckets[omf_bucket(section->folded_name)];
-    section->index_next = bucket;
-    bucket = section;
-    ++omf_index_names;
+    Section* last = first;
+    while (last->same_name_next != nullptr) last = last->same_name_next;
+    last->same_name_next = section;
 }
 
 // Pass 2 replays the statements of pass 1, and must decide on every one
@@ -323,9 +296,7 @@ void omf_init() {
     default_text_name = ".text";
     section_list = nullptr;
     section_list_tail = nullptr;
-    omf_index_buckets.clear();
-    omf_index_names = 0;
-    omf_index_shift = 3;
+    omf_named.clear();
     omf_block_next = omf_block_end = nullptr;
     omf_head_position = 0;
     omf_reset_empty_section();
@@ -353,17 +324,36 @@ void omf_begin_pass(int32_t pass) {
     }
 }
 
-Symbol* omf_find_section(const char* name, int mark) {
-    if (name == nullptr || omf_index_buckets.empty()) return nullptr;
+namespace {
+
+// Of the sections whose names are equal ignoring case to the first's, the
+// one that a walk of section_list would meet first.
+Symbol* omf_find_in_chain(Section* first, int mark) {
     Section* found = nullptr;
-    for (Section* section = omf_index_find(omf_fold_name(name)); section != nullptr;
-         section = section->same_name_next) {
+    for (Section* section = first; section != nullptr; section = section->same_name_next) {
         if (section->list_position == OMF_UNLISTED || !omf_section_exists_here(section)) continue;
         if (found == nullptr || section->list_position < found->list_position) found = section;
     }
     if (found == nullptr) return nullptr;
     if (mark != 0) found->flags |= SECT_USED;
     return found->symbol;
+}
+
+}  // namespace
+
+Symbol* omf_find_section(const char* name, int mark) {
+    if (name == nullptr || omf_named.empty()) return nullptr;
+    return omf_find_in_chain(omf_named_at(omf_folded_index(name)), mark);
+}
+
+Symbol* omf_find_section_text(uint32_t text_index, int mark) {
+    if (Section* first = omf_named_at(text_index)) return omf_find_in_chain(first, mark);
+    const char* name = intern_text_at(text_index);
+    if (name == nullptr || omf_named.empty()) return nullptr;
+    Section* first = omf_named_at(omf_folded_index(name));
+    // Found again by its own index from now on.
+    if (first != nullptr) omf_set_named(text_index, first);
+    return omf_find_in_chain(first, mark);
 }
 
 Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* symbol, uint32_t origin) {

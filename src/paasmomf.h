@@ -46,14 +46,11 @@ struct Section {
     Symbol* labels_tail_head;
     // Kept by the name index (paasmomf): the order of section_list as a
     // number (the smaller comes first), the source line of the statement
-    // that made the section in pass 1 (0 for the default sections), the
-    // name folded to lower case (interned), the next section whose name is
-    // equal ignoring letter case, and the next name of the index bucket.
+    // that made the section in pass 1 (0 for the default sections), and the
+    // next section whose name is equal ignoring letter case.
     int64_t list_position;
     int32_t first_line;
-    const char* folded_name;
     Section* same_name_next;
-    Section* index_next;
 };
 
 struct DefaultSectionEntry {
@@ -85,6 +82,8 @@ extern FILE* hex_file;
 void omf_init();
 void omf_begin_pass(int32_t pass);
 Symbol* omf_find_section(const char* name, int mark);
+// The same for a name given by its interned index (as tokens carry it).
+Symbol* omf_find_section_text(uint32_t text_index, int mark);
 Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* symbol, uint32_t origin);
 void omf_create_default_sections();
 void omf_drop_unused_sections();

@@ -53,12 +53,40 @@ void omf_write_hex_extended_address(uint32_t upper) {
                    static_cast<unsigned>(omf_hex_checksum(sum)));
 }
 
+namespace {
+
+// Writes a finished line, with the same checks as omf_hex_printf.
+void omf_hex_write(const char* text, size_t length) {
+    if (hex_file == nullptr) omf_hex_write_failed();
+    if (std::fwrite(text, 1, length, hex_file) != length || std::ferror(hex_file)) omf_hex_write_failed();
+}
+
+// Two lower-case hex digits of the byte's value.
+char* omf_hex_put_byte(char* at, uint32_t byte) {
+    static const char digits[] = "0123456789abcdef";
+    at[0] = digits[(byte >> 4) & 0xFu];
+    at[1] = digits[byte & 0xFu];
+    return at + 2;
+}
+
+}  // namespace
+
+// A record a program section has for every four elements: composed in
+// place rather than through a format, as ":%02x%04x00" with the data bytes
+// and the checksum in the same lower-case digits.
 void omf_write_hex_data_record(const uint8_t* elements, uint32_t count, uint32_t byte_address) {
     uint32_t byte_count = (4u * count) & 0xFFu;
     uint32_t address = byte_address & 0xFFFFu;
     uint32_t sum = byte_count + (address >> 8) + (address & 0xFFu);
-    std::string data;
-    static const char digits[] = "0123456789abcdef";
+    // The record: ':', count, address, type, the data, checksum, newline;
+    // a longer call is written in more than one piece.
+    char line[64];
+    char* at = line;
+    *at++ = ':';
+    at = omf_hex_put_byte(at, byte_count);
+    at = omf_hex_put_byte(at, address >> 8);
+    at = omf_hex_put_byte(at, address & 0xFFu);
+    at = omf_hex_put_byte(at, 0);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t element;
         std::memcpy(&element, elements + size_t{i} * 4, sizeof element);
@@ -66,13 +94,16 @@ void omf_write_hex_data_record(const uint8_t* elements, uint32_t count, uint32_t
         for (int shift = 0; shift < 32; shift += 8) {
             uint32_t byte = (element >> shift) & 0xFFu;
             sum += byte;
-            data += digits[byte >> 4];
-            data += digits[byte & 0xFu];
+            at = omf_hex_put_byte(at, byte);
+        }
+        if (at > line + sizeof line - 12) {
+            omf_hex_write(line, static_cast<size_t>(at - line));
+            at = line;
         }
     }
-    omf_hex_printf(":%02x%04lx00%s%02x\n", static_cast<unsigned>(byte_count),
-                   static_cast<unsigned long>(address), data.c_str(),
-                   static_cast<unsigned>(omf_hex_checksum(sum)));
+    at = omf_hex_put_byte(at, omf_hex_checksum(sum));
+    *at++ = '\n';
+    omf_hex_write(line, static_cast<size_t>(at - line));
 }
 
 void omf_write_hex_data(const uint8_t* image, uint32_t count, uint32_t byte_address) {
