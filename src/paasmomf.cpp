@@ -121,6 +121,14 @@ uint32_t omf_folded_index(const char* name) {
     return intern_index_of(folded.data(), static_cast<uint32_t>(length));
 }
 
+// The last name looked up by its index and not found, and its folded
+// index: the section that a .section statement then makes has that name,
+// and is indexed without folding it again. Interned texts are unique, so
+// the pointer names the text for as long as the intern generation lasts.
+const char* omf_missed_text = nullptr;
+uint32_t omf_missed_folded = 0;
+uint32_t omf_missed_generation = 0;
+
 Section* omf_named_at(uint32_t index) { return index < omf_named.size() ? omf_named[index] : nullptr; }
 
 void omf_set_named(uint32_t index, Section* first) {
@@ -132,7 +140,9 @@ void omf_index_section(Section* section) {
     section->list_position = --omf_head_position;
     section->same_name_next = nullptr;
     if (section->symbol == nullptr || section->symbol->name == nullptr) return;  // found by no name
-    uint32_t folded = omf_folded_index(section->symbol->name);
+    const char* name = section->symbol->name;
+    uint32_t folded = name == omf_missed_text && omf_missed_generation == intern_generation() ? omf_missed_folded
+                                                                                            : omf_folded_index(name);
     Section* first = omf_named_at(folded);
     if (first == nullptr) {
         omf_set_named(folded, section);
@@ -297,6 +307,7 @@ void omf_init() {
     section_list = nullptr;
     section_list_tail = nullptr;
     omf_named.clear();
+    omf_missed_text = nullptr;
     omf_block_next = omf_block_end = nullptr;
     omf_head_position = 0;
     omf_reset_empty_section();
@@ -350,9 +361,16 @@ Symbol* omf_find_section_text(uint32_t text_index, int mark) {
     if (Section* first = omf_named_at(text_index)) return omf_find_in_chain(first, mark);
     const char* name = intern_text_at(text_index);
     if (name == nullptr || omf_named.empty()) return nullptr;
-    Section* first = omf_named_at(omf_folded_index(name));
+    uint32_t folded = omf_folded_index(name);
+    Section* first = omf_named_at(folded);
     // Found again by its own index from now on.
-    if (first != nullptr) omf_set_named(text_index, first);
+    if (first != nullptr) {
+        omf_set_named(text_index, first);
+    } else {
+        omf_missed_text = name;
+        omf_missed_folded = folded;
+        omf_missed_generation = intern_generation();
+    }
     return omf_find_in_chain(first, mark);
 }
 

@@ -62,16 +62,16 @@ struct Symbol {
     Section* section;
     SymbolRefLine* ref_lines;
     Value8 value;
-    uint8_t flags;
+    Symbol* bucket_next;
+    SymbolRefLine* ref_tail;    // last entry of ref_lines, where the next line goes
+    SymbolRefLine* ref_cursor;  // where the last look-up in ref_lines stopped
     int32_t def_line;
+    uint32_t index;  // run-wide index, carried by symbol tokens
+    uint8_t flags;
     uint8_t scope;
     uint8_t value_class;
     uint8_t value_type;
     uint8_t ref_order;  // how a line is found in ref_lines (SymbolRefOrder)
-    Symbol* bucket_next;
-    uint32_t index;  // run-wide index, carried by symbol tokens
-    SymbolRefLine* ref_tail;    // last entry of ref_lines, where the next line goes
-    SymbolRefLine* ref_cursor;  // where the last look-up in ref_lines stopped
 };
 
 // How sym_add_reference_line finds out whether a line is in a symbol's
