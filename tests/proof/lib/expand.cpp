@@ -31,15 +31,14 @@ Lines split_lines(std::string_view text)
     return lines;
 }
 
+// The assembler's words: a name character or '.' first, then name
+// characters, digits, '.', '#' and '$'.
 bool is_ident_start(char c)
 {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.' || c == '$';
+    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.' || c == '$' || c == '?';
 }
 
-bool is_ident(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.' || c == '$';
-}
+bool is_ident(char c) { return is_ident_start(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '#'; }
 
 bool is_space(char c) { return c == ' ' || c == '\t'; }
 
@@ -92,22 +91,40 @@ struct Statement {
     std::string mnemonic;   // lower case, without its size suffix
 };
 
+// The word at the start of `s` (a name, or a numeric label's digits).
+size_t word_length(std::string_view s)
+{
+    size_t n = 0;
+    if (!s.empty() && (is_ident_start(s[0]) || std::isdigit(static_cast<unsigned char>(s[0])) != 0))
+        while (n < s.size() && is_ident(s[n]))
+            ++n;
+    return n;
+}
+
+// A word in the first column is a label, with or without a ':'; further
+// on, a word followed by ':' is one.
 Statement read_statement(std::string_view line)
 {
     Statement st;
     std::string_view code = code_part(line);
+    bool first_column = true;
     for (;;) {
         std::string_view s = code;
         while (!s.empty() && is_space(s.front()))
             s.remove_prefix(1);
-        size_t n = 0;
-        if (!s.empty() && is_ident_start(s[0]))
-            while (n < s.size() && is_ident(s[n]))
-                ++n;
-        if (n == 0 || n >= s.size() || s[n] != ':')
+        if (s.size() != code.size())
+            first_column = false;
+        const size_t n = word_length(s);
+        std::string_view after = s.substr(n);
+        while (!after.empty() && is_space(after.front()))
+            after.remove_prefix(1);
+        const bool colon = !after.empty() && after.front() == ':';
+        const bool numeric = n > 0 && std::isdigit(static_cast<unsigned char>(s[0])) != 0;
+        if (n == 0 || !(colon || (first_column && !numeric)))
             break;
         st.labels.push_back(s.substr(0, n));
-        code = s.substr(n + 1);
+        code = colon ? after.substr(1) : after;
+        first_column = false;
     }
     st.rest = trim(code);
     if (st.rest.empty())
@@ -125,6 +142,10 @@ Statement read_statement(std::string_view line)
     st.mnemonic = lower(word.substr(0, word.find('.')));
     return st;
 }
+
+// Numeric labels may be defined again and again; only names get fresh
+// ones in a copy.
+bool is_name(std::string_view label) { return !label.empty() && std::isdigit(static_cast<unsigned char>(label[0])) == 0; }
 
 // ---- The writer's own lines ------------------------------------------------------
 
@@ -570,7 +591,8 @@ private:
         std::unordered_map<std::string, std::string> names;
         ++copy_serial_;
         for (const std::string& label : labels)
-            names.emplace(label, label + ".x" + std::to_string(copy_serial_));
+            if (is_name(label) && label != "$$")
+                names.emplace(label, label + ".x" + std::to_string(copy_serial_));
         return names;
     }
 
