@@ -219,9 +219,16 @@ int32_t pa_write_block(int32_t position, PaBlock* block) {
     for (const PaInstruction* record = block->first; record != nullptr && index < block->count;
          record = record->next, ++index) {
         if (record->encoding.word != PA_CALL_WORD) {
+            if constexpr (BuildTraits::is_elf) {
+                // The copies go before the record's first line: a fused
+                // skip or REPEAT pair spans two lines, and a label between
+                // them would stand in the shadow, which is an error.
+                if (in_place_body) {
+                    position += pa_copy_lines(record->first_line - position);
+                    pa_copy_line_labels(block, record);
+                }
+            }
             position += pa_copy_lines(record->last_line - position);
-            if constexpr (BuildTraits::is_elf)
-                if (in_place_body) pa_copy_line_labels(block, record);
             continue;
         }
         PaBlock* aggregation = pa_find_aggregation(record->encoding.operand);
