@@ -245,6 +245,77 @@ const ExpandCase expand_cases[] = {
      "\tdec\tw1,w1\n"
      "\tbra\tnz,.L2.x1\n"
      "\treturn\n"},
+
+    {"a label the writer wrote again before a call site goes back before the instruction it stood on",
+     "\t.text\n"             // 1
+     "_f:\n"                 // 2
+     "\tmov\tw0,[w14]\n"     // 3
+     ".LVL1:\n"              // 4
+     "\tmov\t[w14],w1\n"     // 5
+     "\tinc\tw1,w1\n"        // 6
+     "\treturn\n"            // 7
+     "_g:\n"                 // 8
+     "\tmov\tw0,[w14]\n"     // 9
+     "\tmov\t[w14],w1\n"     // 10
+     "\tinc\tw1,w1\n"        // 11
+     "\treturn\n",           // 12
+     "\t.text\n"
+     "_f:\n"
+     ".LVL1:\t; [4]\n"
+     "\t.loc 1 4 0\n"
+     "\trcall\t.LPA0\t; 3 ... 6\n"
+     "\treturn\n"
+     "_g:\n"
+     "\trcall\t.LPA0\t; 9 ... 11\n"
+     "\treturn\n"
+     "\t.text\n"
+     ".LPA0:\t; 3 ... 6 (closed:1)\n"
+     "\tmov\tw0,[w14]\n"
+     "\tmov\t[w14],w1\n"
+     "\tinc\tw1,w1\n"
+     "\treturn\n",
+     // The directive kept from the site's lines stays before the site.
+     "\t.text\n"
+     "_f:\n"
+     "\t.loc 1 4 0\n"
+     "\tmov\tw0,[w14]\n"
+     ".LVL1:\n"
+     "\tmov\t[w14],w1\n"
+     "\tinc\tw1,w1\n"
+     "\treturn\n"
+     "_g:\n"
+     "\tmov\tw0,[w14]\n"
+     "\tmov\t[w14],w1\n"
+     "\tinc\tw1,w1\n"
+     "\treturn\n"},
+
+    {"a label spelt like a mnemonic is renamed where it is an operand only",
+     "\t.text\n"        // 1
+     "_a:\n"            // 2
+     "nop\n"            // 3: a word in the first column is a label
+     "\tnop\n"          // 4
+     "\tbra\tnop\n"     // 5
+     "_b:\n"            // 6
+     ".L9:\n"           // 7
+     "\tnop\n"          // 8
+     "\tbra\t.L9\n",    // 9
+     "\t.text\n"
+     "_a:\n"
+     ".LPA0:\t; 3 ... 5 (opencode:0)\n"
+     "nop\n"
+     "\tnop\n"
+     "\tbra\tnop\n"
+     "_b:\n"
+     "\tbra\t.LPA0\t; 7 ... 9\n",
+     "\t.text\n"
+     "_a:\n"
+     "nop\n"
+     "\tnop\n"
+     "\tbra\tnop\n"
+     "_b:\n"
+     "nop.x1:\n"
+     "\tnop\n"
+     "\tbra\tnop.x1\n"},
 };
 
 class Expand : public testing::TestWithParam<ExpandCase> {};

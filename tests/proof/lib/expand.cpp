@@ -260,6 +260,22 @@ bool is_section_line(std::string_view s)
 
 bool is_writer_label(std::string_view label) { return label.substr(0, 4) == ".LPA"; }
 
+// "<source line>\t; [N]": a label line of the source that the writer wrote
+// again before a call site, N being its line in the source.
+bool read_reemitted(std::string_view s, std::string_view& text, long& line)
+{
+    if (s.empty() || s.back() != ']')
+        return false;
+    const size_t mark = s.rfind("\t; [");
+    if (mark == std::string_view::npos)
+        return false;
+    std::string_view number = s.substr(mark + 4, s.size() - mark - 5);
+    if (!take_number(number, line) || !number.empty() || line < 1)
+        return false;
+    text = s.substr(0, mark);
+    return true;
+}
+
 // Instructions that act on the one after them.
 bool is_skip_or_repeat(const std::string& m)
 {
@@ -417,6 +433,7 @@ public:
             if (!main_line(k, skip_before))
                 return false;
         }
+        flush_waiting();
         return true;
     }
 
@@ -486,6 +503,8 @@ private:
     }
 
     // A line of the program's own text, outside the bodies, at call level 0.
+    // The labels the writer wrote again before a call site wait for it: the
+    // expansion puts each back before the instruction it stood on.
     bool main_line(size_t k, bool& skip_before)
     {
         std::string_view line = lines_[k];
@@ -494,11 +513,29 @@ private:
             if (site.comment)
                 return fail("a fall-through into a body outside the bodies (" + where(k) + ")");
             long emitted = 0;
+            emit_waiting_directives();
+            const size_t start = out_.size();
+            instruction_ends_.clear();
             if (!expand_site(site, 0, skip_before, k, emitted))
                 return false;
+            place_reemitted(site, start);
             skip_before = false;
             return true;
         }
+        std::string_view text;
+        long source_line = 0;
+        const Statement st0 = read_statement(line);
+        if (read_reemitted(line, text, source_line) && st0.kind == Kind::empty && !st0.labels.empty()) {
+            waiting_.push_back({std::string(text), source_line, true});
+            return true;
+        }
+        // The directives the writer kept from a site's lines stand between
+        // the labels and the call.
+        if (!waiting_.empty() && st0.kind == Kind::directive) {
+            waiting_.push_back({std::string(line), 0, false});
+            return true;
+        }
+        flush_waiting();
         long id = 0;
         long first = 0;
         long last = 0;
@@ -517,6 +554,54 @@ private:
         if (st.kind == Kind::instruction)
             skip_before = is_skip_or_repeat(st.mnemonic);
         return true;
+    }
+
+    // Labels written again before `site`, put back where they stood among
+    // its instructions; those of other lines stay where the writer put them.
+    void place_reemitted(const Site& site, size_t start)
+    {
+        std::vector<std::pair<size_t, std::string>> inserts;
+        for (const Waiting& w : waiting_) {
+            long before = 0;
+            size_t at = start;
+            if (w.line >= site.first && w.line <= site.last && original_count(site.first, w.line, before)) {
+                // The instructions of the site above the label.
+                if (original_has_instruction(w.line))
+                    --before;
+                if (before > 0 && static_cast<size_t>(before) <= instruction_ends_.size())
+                    at = instruction_ends_[before - 1];
+            }
+            inserts.emplace_back(at, w.text + "\n");
+        }
+        waiting_.clear();
+        for (auto it = inserts.rbegin(); it != inserts.rend(); ++it)
+            out_.insert(it->first, it->second);
+    }
+
+    bool original_has_instruction(long line) const
+    {
+        return line >= 1 && static_cast<size_t>(line) < counts_.size() && counts_[line] != counts_[line - 1];
+    }
+
+    // The waiting directives, before the site they came before; the
+    // labels stay waiting.
+    void emit_waiting_directives()
+    {
+        std::vector<Waiting> labels;
+        for (Waiting& w : waiting_) {
+            if (w.label)
+                labels.push_back(std::move(w));
+            else
+                out_.append(w.text).append("\n");
+        }
+        waiting_ = std::move(labels);
+    }
+
+    void flush_waiting()
+    {
+        for (const Waiting& w : waiting_)
+            out_.append(w.text).append("\n");
+        waiting_.clear();
     }
 
     // Expands one call or jump to .LPAn. `depth` is the call level of the
@@ -561,7 +646,13 @@ private:
     bool emit_instruction(const Statement& st, int depth, const std::unordered_map<std::string, std::string>& names,
                           const std::unordered_set<std::string>& own_labels, size_t k)
     {
-        std::string code = rename_identifiers(st.rest, names);
+        // Only the operands name labels; the mnemonic keeps its word even
+        // when a label of the copy is spelt the same.
+        const size_t blank = st.rest.find_first_of(" \t");
+        std::string code = blank == std::string_view::npos
+                               ? std::string(st.rest)
+                               : std::string(st.rest.substr(0, blank)) +
+                                     rename_identifiers(st.rest.substr(blank), names);
         if (depth > 0) {
             if (st.mnemonic == "lnk" || st.mnemonic == "ulnk")
                 return fail("a frame set up or dropped below the site: " + code + " (" + where(k) + ")");
@@ -583,6 +674,7 @@ private:
             code = std::move(moved);
         }
         out_.append("\t").append(code).append("\n");
+        instruction_ends_.push_back(out_.size());
         return true;
     }
 
@@ -646,6 +738,7 @@ private:
                 if (skip_before)
                     return fail("a skip or REPEAT acts on the ending of .LPA" + std::to_string(id));
                 out_.append(text).append("\n");
+                instruction_ends_.push_back(out_.size());
                 ++count;
                 continue;
             }
@@ -745,6 +838,13 @@ private:
     size_t region_begin_ = 0;
     size_t region_end_ = 0;
     long copy_serial_ = 0;
+    struct Waiting {
+        std::string text;
+        long line;   // of the source, for a label
+        bool label;  // else a directive kept from a site's lines
+    };
+    std::vector<Waiting> waiting_;           // labels written again before a site
+    std::vector<size_t> instruction_ends_;  // where each instruction of the site ends in out_
 };
 
 }  // namespace
