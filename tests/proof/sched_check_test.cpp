@@ -94,6 +94,76 @@ TEST(SchedCheck, ALiteralOfTheLocationCounterUsesIt)
     EXPECT_NE(why.find("location counter"), std::string::npos) << why;
 }
 
+// ADD W4,W5,W6 moved up past MOV [W2],W3, which waits for W2, with the
+// MOV written after the lines `directive`.
+std::string across_section_directive(const std::string& directive, bool scheduled)
+{
+    const std::string before = "\t.section\t.text,code\n"
+                               "\t.global\t_f\n"
+                               "_f:\n"
+                               "\tmov\tw1,w2\n"
+                               "\tmov\t[w2],w3\n";
+    const std::string after = "\tadd\tw4,w5,w6\n"
+                              "\treturn\n";
+    if (!scheduled) return before + directive + after;
+    std::string out = "\t.section\t.text,code\t; [+:1]\n"
+                      "\t.global\t_f\t; [+:2]\n"
+                      "_f:\t; [+:3]\n"
+                      "\tmov\tw1,w2\t; [+:4]\n";
+    // The directive lines, then the ADD, then the MOV behind them.
+    int n = 6;
+    size_t start = 0;
+    std::string moved;
+    while (start < directive.size()) {
+        const size_t end = directive.find('\n', start);
+        out += directive.substr(start, end - start) + "\t; [" + (n == 6 ? '-' : '+') + ":" + std::to_string(n) + "]\n";
+        start = end + 1;
+        ++n;
+    }
+    out += "\tadd\tw4,w5,w6\t; [+:" + std::to_string(n) + "]\n";
+    out += "\tmov\t[w2],w3\t; [-:5]\n";
+    out += "\treturn\t; [-:" + std::to_string(n + 1) + "]\n";
+    return out;
+}
+
+TEST(SchedCheck, WhatLiesInAnotherSectionIsNoFence)
+{
+    // .text with what the reader takes as extra characters (a warning, not
+    // an error), the current section named again, and stretches of other
+    // sections that come back to it: the MOV stays in .text, at its place
+    // among the .text instructions.
+    for (const std::string directive :
+         {"\t.text \tlnk\t#4\n", "\t.section\t.TEXT,code\n", "\t.pushsection\t.text,code\n\t.popsection\n",
+          "\t.data\n\t.text\n", "\t.pushsection\t.const,code\n\t.pword\t0x123456\n\t.popsection\n"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(across_section_directive(directive, false),
+                                         across_section_directive(directive, true), false, why))
+            << directive << ": " << why;
+    }
+}
+
+TEST(SchedCheck, AnInstructionStaysInItsSection)
+{
+    // The MOV would land in .text2, in .data, or in a section the check
+    // cannot tell (a pop with nothing pushed).
+    for (const std::string directive : {"\t.section\t.text2,code\n", "\t.data\n", "\t.popsection\n"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(across_section_directive(directive, false),
+                                          across_section_directive(directive, true), false, why))
+            << directive;
+        EXPECT_NE(why.find("another section"), std::string::npos) << directive << ": " << why;
+    }
+}
+
+TEST(SchedCheck, DataOfItsOwnSectionIsAFence)
+{
+    std::string why;
+    const std::string directive = "\t.pword\t0x123456\n";
+    EXPECT_FALSE(proof_check_schedule(across_section_directive(directive, false),
+                                      across_section_directive(directive, true), false, why));
+    EXPECT_NE(why.find("data"), std::string::npos) << why;
+}
+
 TEST(ProgramMemory, AFilledBranchKeepsItsOpcodeButNotItsOffset)
 {
     std::string why;

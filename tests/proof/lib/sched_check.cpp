@@ -1012,12 +1012,6 @@ uint32_t shared_resources(const Resources& a, const Resources& b) {
     return (a.defs & b.uses) | (a.uses & b.defs) | (a.defs & b.defs);
 }
 
-const std::unordered_set<std::string>& section_directives() {
-    static const std::unordered_set<std::string> names = {".section", ".text", ".data", ".pushsection",
-                                                          ".popsection", ".memory"};
-    return names;
-}
-
 // The words an instruction takes: two for a CALL or GOTO to an address
 // and for DO, one for every other.
 int word_count(const Statement& st) {
@@ -1099,14 +1093,45 @@ void collect_names(std::string_view text, std::unordered_set<std::string>& names
 struct Program {
     std::vector<std::string> lines;       // stored text, index 0 is line 1
     std::vector<Statement> statements;    // per line
+    std::vector<std::string> sections;    // per line, the section current after it
     std::unordered_map<std::string, std::string> aliases;  // names equated to registers
     std::unordered_set<std::string> entry_labels;          // labels jumped to or global
     std::unordered_set<std::string> loop_ends;             // labels named as a DO loop's end
     std::unordered_set<std::string> operand_names;         // names the instructions mention
 };
 
+// The section each line leaves current, by name in lower case, from
+// ".text" at the start of the pass. A section the check cannot tell (a pop
+// with nothing pushed, an operand it cannot read) gets a name of its own,
+// "?" and the line number, which equals no other.
+class SectionTracker {
+public:
+    const std::string& after(const Statement& st, int line) {
+        if (st.kind != Kind::directive) return current_;
+        const std::string unknown = "?" + std::to_string(line);
+        if (st.directive == ".text") {
+            current_ = ".text";
+        } else if (st.directive == ".data") {
+            current_ = ".data";
+        } else if (st.directive == ".section" || st.directive == ".pushsection") {
+            if (st.directive == ".pushsection") stack_.push_back(current_);
+            current_ = st.operands.empty() ? unknown : lower(trim(st.operands[0]));
+            if (current_.find_first_of("\"'") != std::string::npos) current_ = unknown;
+        } else if (st.directive == ".popsection") {
+            current_ = stack_.empty() ? unknown : stack_.back();
+            if (!stack_.empty()) stack_.pop_back();
+        }
+        return current_;
+    }
+
+private:
+    std::string current_ = ".text";
+    std::vector<std::string> stack_;
+};
+
 Program read_program(std::string_view original) {
     Program p;
+    SectionTracker sections;
     p.lines = cut_source_lines(original);
     bool ended = false;
     std::unordered_set<std::string> referenced;
@@ -1128,6 +1153,7 @@ Program read_program(std::string_view original) {
         if (st.kind == Kind::instruction) collect_names(st.operand_text, operand_names);
         if (st.kind == Kind::instruction && st.mnemonic == "do" && st.operands.size() == 2)
             p.loop_ends.insert(st.operands[1]);
+        p.sections.push_back(sections.after(st, static_cast<int>(p.statements.size()) + 1));
         p.statements.push_back(std::move(st));
     }
     referenced.insert(operand_names.begin(), operand_names.end());
@@ -1137,13 +1163,14 @@ Program read_program(std::string_view original) {
     return p;
 }
 
-// Does this line start a new stretch that no instruction may leave: a
-// label that is jumped to, a change of section, or data?
+// Does this line start a new stretch of its section that no instruction
+// of the section may leave: a label that is jumped to, or data? What lies
+// in another section does not move an instruction, so a change of section
+// is no fence: an instruction must only stay in its own.
 bool is_fence(const Program& p, int line) {
     const Statement& st = p.statements[static_cast<size_t>(line - 1)];
     if (st.kind == Kind::label) return p.entry_labels.count(st.label) != 0;
-    return st.kind == Kind::directive &&
-           (section_directives().count(st.directive) != 0 || data_directives().count(st.directive) != 0);
+    return st.kind == Kind::directive && data_directives().count(st.directive) != 0;
 }
 
 std::string describe(const Program& p, int line) {
@@ -1433,54 +1460,69 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
             }
     }
 
-    // No instruction crosses a label that is jumped to or a section change.
+    // No instruction leaves its section or crosses a label of it that is
+    // jumped to or its data; what lies in another section moves nothing.
     // One that uses the location counter '.' keeps its place in words among
-    // the instructions after the last such label or change, and no nop is
-    // added after it before the next one, so that what '.' reaches ahead is
-    // where it was. A nop added before it moves it and all that follows
-    // alike: that keeps a forward reference ('.+4' over a table) but not a
-    // backward one, so only an instruction whose every '.' is followed by
-    // '+' may have one.
+    // the instructions of its section after the last such label or data,
+    // and no nop is added after it before the next one, so that what '.'
+    // reaches ahead is where it was. A nop added before it moves it and all
+    // that follows alike: that keeps a forward reference ('.+4' over a
+    // table) but not a backward one, so only an instruction whose every '.'
+    // is followed by '+' may have one. Only instructions move, so the
+    // section directives come out in their order and each line of them
+    // leaves the section it left in the source.
     {
+        struct Stretch {
+            int count = 0;
+            int words = 0;
+            int nops_before = 0;    // nops added in this stretch so far
+            int location_line = 0;  // an instruction of this stretch that uses '.'
+        };
         std::vector<int> stretch(p_.lines.size() + 1, 0);
         std::vector<int> offset(p_.lines.size() + 1, 0);
-        int count = 0;
-        int words = 0;
+        std::unordered_map<std::string, Stretch> at;
         for (int n = 1; n <= static_cast<int>(p_.lines.size()); ++n) {
-            if (is_fence(p_, n)) ++count, words = 0;
-            stretch[static_cast<size_t>(n)] = count;
-            offset[static_cast<size_t>(n)] = words;
-            if (statement_of(n).kind == Kind::instruction) words += word_count(statement_of(n));
+            Stretch& here = at[p_.sections[static_cast<size_t>(n - 1)]];
+            if (is_fence(p_, n)) ++here.count, here.words = 0;
+            stretch[static_cast<size_t>(n)] = here.count;
+            offset[static_cast<size_t>(n)] = here.words;
+            if (statement_of(n).kind == Kind::instruction) here.words += word_count(statement_of(n));
         }
-        count = 0;
-        words = 0;
-        int nops_before = 0;    // nops added in this stretch so far
-        int location_line = 0;  // an instruction of this stretch that uses '.'
+        at.clear();
+        std::string section = ".text";
         for (const OutputLine& o : output) {
+            if (!o.nop && statement_of(o.line).kind != Kind::instruction)
+                section = p_.sections[static_cast<size_t>(o.line - 1)];
+            Stretch& here = at[section];
             if (o.nop) {
-                if (location_line != 0) {
-                    why = "a nop was added after " + describe(p_, location_line) +
+                if (here.location_line != 0) {
+                    why = "a nop was added after " + describe(p_, here.location_line) +
                           ", which uses the location counter, before the next label that is jumped to";
                     return false;
                 }
-                ++nops_before;
+                ++here.nops_before;
                 continue;
             }
-            if (is_fence(p_, o.line)) ++count, words = 0, nops_before = 0, location_line = 0;
+            if (is_fence(p_, o.line)) here = Stretch{here.count + 1, 0, 0, 0};
             const Statement& st = statement_of(o.line);
             if (st.kind != Kind::instruction) continue;
-            if (stretch[static_cast<size_t>(o.line)] != count) {
-                why = describe(p_, o.line) + " was moved across a label that is jumped to, a section change or data";
+            if (p_.sections[static_cast<size_t>(o.line - 1)] != section) {
+                why = describe(p_, o.line) + " was moved into another section";
+                return false;
+            }
+            if (stretch[static_cast<size_t>(o.line)] != here.count) {
+                why = describe(p_, o.line) + " was moved across a label that is jumped to or data";
                 return false;
             }
             if (uses_location(st)) {
-                if (offset[static_cast<size_t>(o.line)] != words || (nops_before > 0 && !location_ahead_only(st))) {
+                if (offset[static_cast<size_t>(o.line)] != here.words ||
+                    (here.nops_before > 0 && !location_ahead_only(st))) {
                     why = describe(p_, o.line) + " uses the location counter but was moved to another address";
                     return false;
                 }
-                location_line = o.line;
+                here.location_line = o.line;
             }
-            words += word_count(st);
+            here.words += word_count(st);
         }
     }
 

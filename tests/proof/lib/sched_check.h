@@ -22,8 +22,8 @@
 // of a branch, which may touch the status register the branch reads. Skip
 // and REPEAT instructions keep the instruction they act on right after
 // them; the delay slots of a delayed form written in the source keep their
-// instructions; no instruction crosses a label that is jumped to, a
-// section change or a loop start.
+// instructions; no instruction leaves its section or crosses a label of
+// it that is jumped to, its data or a loop start.
 //
 // With `strict_model` an instruction the model does not know fails the
 // check ("unmodelled instruction: ..."); without it, pairs that involve
