@@ -86,6 +86,8 @@ void asm_reset_run() {
     pa_clear_line_label_marks();
     schedule_block_list = nullptr;
     schedule_open_block = nullptr;
+    sched_forget_stretch();
+    location_counter_uses = 0;
     branch_probability_symbol = nullptr;
     delayed_branch_count = 0;
     delayed_taken_count = 0;

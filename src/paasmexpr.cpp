@@ -14,6 +14,7 @@ int32_t expression_paren_count = 0;
 // Memory kinds that symbol operands must lie in; MEMORY_ANY between
 // evaluations.
 uint8_t address_space_mask = MEMORY_ANY;
+uint32_t location_counter_uses = 0;
 
 namespace {
 
@@ -71,6 +72,8 @@ void expr_take_location(ExprValue& value) {
     }
     value.value.raw = location;
     lex_next_token();
+    location_counter_uses |= LOCATION_USED;
+    if (current_token.code != TOK_PLUS) location_counter_uses |= LOCATION_REACHES_BACK;
     expr_check_address_space(section, "$");
 }
 

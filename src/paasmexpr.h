@@ -104,6 +104,14 @@ extern const uint8_t expr_other_class_table[6][6];
 extern int32_t expression_paren_count;
 extern uint8_t address_space_mask;
 
+// How the instruction being assembled used the location counter ('$' or
+// '.'): LOCATION_USED for any use, LOCATION_REACHES_BACK when one use is
+// not followed by '+' and so may reach behind the instruction. Cleared at
+// the start of every instruction statement.
+constexpr uint32_t LOCATION_USED = 1;
+constexpr uint32_t LOCATION_REACHES_BACK = 2;
+extern uint32_t location_counter_uses;
+
 int expr_evaluate(ExprValue& value);
 int expr_evaluate_in_space(ExprValue& value, uint8_t mask);
 

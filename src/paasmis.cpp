@@ -7,10 +7,14 @@
 // every mode and pass, for the read-after-write check of the next one.
 // A block holds the instructions of one section only, and a DO loop's
 // first and last instructions each end a block, so that nothing moves out
-// of a section or into or out of a loop.
+// of a section or into or out of a loop. An instruction that uses the
+// location counter keeps its address: it is a block of its own, a branch
+// keeps no slots to fill, and no nop goes where it would move what '.'
+// names against the instruction.
 #include "paasmis.h"
 
 #include "paasmdriver.h"
+#include "paasmexpr.h"
 #include "paasmintern.h"
 #include "paasmis_dag.h"
 #include "paasmlex.h"
@@ -56,6 +60,44 @@ std::unordered_set<const Symbol*> transfer_targets;
 int32_t kept_in_place = 0;
 int32_t keep_in_place_asked = 0;
 
+// The stretch between two block-ending labels: the last block opened
+// before it (none for the first), and whether an instruction of it used
+// the location counter, so that no block opened after that one adds a
+// nop.
+SchedBlock* stretch_before = nullptr;
+bool location_in_stretch = false;
+
+// An instruction that uses the location counter was recorded: no nop may
+// follow it in its stretch, and when it may reach back, none may come
+// before it either.
+void sched_note_location_use() {
+    location_in_stretch = true;
+    if ((location_counter_uses & LOCATION_REACHES_BACK) == 0) return;
+    for (SchedBlock* block = stretch_before != nullptr ? stretch_before->next : schedule_block_list; block != nullptr;
+         block = block->next)
+        block->no_nop = 1;
+}
+
+// The record just merged or appended last into the open block becomes a
+// block of its own, which nothing can reorder.
+void sched_isolate_last_record() {
+    SchedBlock* block = schedule_open_block;
+    if (block == nullptr) return;
+    SchedInstruction* record = block->last;
+    if (record != block->first) {
+        SchedInstruction* before = block->first;
+        while (before->next != record) before = before->next;
+        before->next = nullptr;
+        block->last = before;
+        SchedBlock* alone = sched_new_block();
+        alone->first = record;
+        alone->last = record;
+        alone->no_nop = 1;
+    }
+    sched_end_block();
+    closed_in_place = record;
+}
+
 void sched_start_keeping_in_place() {
     if (keep_in_place_asked > 0) kept_in_place = keep_in_place_asked;
     keep_in_place_asked = 0;
@@ -83,11 +125,17 @@ void sched_begin_pass() {
     last_delayed_branch = nullptr;
     open_block_section = nullptr;
     closed_in_place = nullptr;
+    sched_forget_stretch();
     loop_end_pending = false;
     kept_in_place = 0;
     keep_in_place_asked = 0;
     // No hint, as an unset switch gives, whatever the last pass left in it.
     if (branch_probability_symbol != nullptr) sym_set_absolute_integer(branch_probability_symbol, 0);
+}
+
+void sched_forget_stretch() {
+    stretch_before = nullptr;
+    location_in_stretch = false;
 }
 
 SchedBlock* sched_new_block() {
@@ -115,6 +163,7 @@ SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& ar
     if (schedule_open_block == nullptr) {
         schedule_open_block = sched_new_block();
         schedule_open_block->delayed_before = last_delayed_branch;
+        schedule_open_block->no_nop = location_in_stretch ? 1 : 0;
         open_block_section = current_section;
     }
     last_delayed_branch = nullptr;
@@ -131,6 +180,8 @@ SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& ar
 void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard) {
     current_section->last_hazard_defs = hazard.defs;
     if (!sched_recording()) return;
+    const bool uses_location = (location_counter_uses & LOCATION_USED) != 0;
+    if (uses_location) sched_note_location_use();
     SchedInstruction* pair = nullptr;
     if (pending_shadow != 0 && open_block_section == current_section)
         pair = schedule_open_block != nullptr ? schedule_open_block->last : closed_in_place;
@@ -144,9 +195,13 @@ void sched_record_instruction(int32_t slots, const ResourcePair& arch, const Res
         pair->merged_line = current_source->line;
         pair->merged_ordinal = current_section->instruction_count;
         pair->slots = 0;
+        // A pair that uses the location counter leaves its block.
+        if (uses_location) sched_isolate_last_record();
         return;
     }
+    if (uses_location) sched_end_block();
     SchedInstruction* record = sched_append_instruction(slots, arch, hazard);
+    if (uses_location) sched_isolate_last_record();
     if (kept_in_place > 0) {
         --kept_in_place;
         sched_end_block();
@@ -167,6 +222,12 @@ void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair&
         sched_end_block_of_other_section();
         loop_end_pending = false;
         if (kept_in_place > 0) --kept_in_place;
+        // Filling the slots would move the branch up, and what '.' names
+        // with it.
+        if ((location_counter_uses & LOCATION_USED) != 0) {
+            sched_note_location_use();
+            slots = 0;
+        }
         // A delayed form keeps the slots the source gave it, also when it
         // comes with no open block and so is not the branch of any block.
         const bool delayed = sched_line_has_delayed_form(line_buffer);
@@ -195,6 +256,8 @@ void sched_record_label(Symbol* symbol) {
         transfer_targets.count(symbol) != 0) {
         main_source.marks[3] = ' ';
         sched_end_block();
+        stretch_before = schedule_block_tail;
+        location_in_stretch = false;
         if (loop_end_labels.count(symbol) != 0) loop_end_pending = true;
     } else {
         main_source.marks[3] = '*';

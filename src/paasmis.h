@@ -41,6 +41,11 @@ struct SchedBlock {
     // block's first instruction, recorded or not: the block begins with its
     // slot instructions. None for every other block.
     const SchedInstruction* delayed_before;
+    // 1 when no nop may follow the branch: an instruction that uses the
+    // location counter comes before it, or one that may reach back comes
+    // after it, between the same two block-ending labels. The nop would
+    // move what the location counter names against the instruction.
+    int32_t no_nop;
 };
 
 // Every block in source order, and the block that receives instructions.
@@ -51,6 +56,9 @@ extern SchedBlock* schedule_open_block;
 extern Symbol* branch_probability_symbol;
 
 void sched_begin_pass();
+// Forgets the recorder's state of the stretch between block-ending labels,
+// for a new run in the same process.
+void sched_forget_stretch();
 void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_label(Symbol* symbol);

@@ -211,5 +211,6 @@ void sched_fill_delay_slots(SchedBlock* block) {
     }
     const bool partial_allowed =
         delay_slot_level == 1 || (delay_slot_level == 2 && branch->arch.uses == 0);
-    if (branch->slots > 1 && partial_allowed && fill_one(block, search) != 0) delayed_filled_count += 1;
+    if (branch->slots > 1 && partial_allowed && block->no_nop == 0 && fill_one(block, search) != 0)
+        delayed_filled_count += 1;
 }

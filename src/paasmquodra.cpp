@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "paasmdiag.h"
+#include "paasmexpr.h"
 #include "paasmis.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
@@ -84,6 +85,7 @@ void tgt_begin_instruction(TgtInstruction& ins, const MnemonicEntry* row) {
     ins.arch.defs = row->implicit_defs;
     ins.arch.uses = row->implicit_uses;
     ins.words[0] = row->base_word;
+    location_counter_uses = 0;
     lex_next_token();
 }
 
