@@ -79,9 +79,9 @@ void omf_reset_empty_section() {
 // list_position numbers the list, a new section (pushed at the head) gets
 // a smaller number than every other, and the layout numbers the rebuilt
 // list afresh. A dropped section keeps its chain place but is never found.
-constexpr int64_t OMF_UNLISTED = INT64_MAX;
+constexpr int32_t OMF_UNLISTED = INT32_MAX;
 std::vector<Section*> omf_named;
-int64_t omf_head_position = 0;
+int32_t omf_head_position = 0;
 
 // The sections come from blocks of their own, so that the walks over
 // every section read them one after the other.
@@ -108,14 +108,21 @@ const std::array<uint8_t, 256> omf_fold_table = [] {
     return table;
 }();
 
-// The interned index of the name's lower-case text; most names are lower
-// case already and are only looked up.
-uint32_t omf_folded_index(const char* name) {
-    size_t length = std::strlen(name);
+// The length of the name's leading run of bytes that folding leaves alone.
+size_t omf_lower_prefix(const char* name, size_t length) {
     size_t at = 0;
     while (at < length && omf_fold_table[static_cast<unsigned char>(name[at])] == static_cast<unsigned char>(name[at]))
         ++at;
-    if (at == length) return intern_index_of(name, static_cast<uint32_t>(length));
+    return at;
+}
+
+// The interned index of the lower-case text of the name, whose own index
+// is `own` when it is known; most names are lower case already and are
+// their own folded text.
+uint32_t omf_folded_index(const char* name, uint32_t own = UINT32_MAX) {
+    size_t length = std::strlen(name);
+    size_t at = omf_lower_prefix(name, length);
+    if (at == length) return own != UINT32_MAX ? own : intern_index_of(name, static_cast<uint32_t>(length));
     std::string folded(name, length);
     for (; at < length; ++at) folded[at] = static_cast<char>(omf_fold_table[static_cast<unsigned char>(folded[at])]);
     return intern_index_of(folded.data(), static_cast<uint32_t>(length));
@@ -361,7 +368,7 @@ Symbol* omf_find_section_text(uint32_t text_index, int mark) {
     if (Section* first = omf_named_at(text_index)) return omf_find_in_chain(first, mark);
     const char* name = intern_text_at(text_index);
     if (name == nullptr || omf_named.empty()) return nullptr;
-    uint32_t folded = omf_folded_index(name);
+    uint32_t folded = omf_folded_index(name, text_index);
     Section* first = omf_named_at(folded);
     // Found again by its own index from now on.
     if (first != nullptr) {
@@ -457,7 +464,7 @@ void omf_layout_sections() {
     // in list order. The extents of pass 2 start from the rewound counters.
     section_list = nullptr;
     section_list_tail = nullptr;
-    int64_t position = 0;
+    int32_t position = 0;
     uint64_t sums[3] = {0, 0, 0};
     for (uint64_t& extent : omf_kind_extent) extent = 0;
     for (int group = 0; group < 4; ++group) {

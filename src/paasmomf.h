@@ -20,8 +20,8 @@ enum SectionFlag : uint8_t {
 };
 
 struct Section {
-    // What the walks over every section read (the layout, the image
-    // allocation, the HEX writer) comes first, in one cache line.
+    // What the walks over every section read and write (the layout, the
+    // image allocation, the HEX writer) comes first, in 64 bytes.
     Section* next;             // next of section_list
     uint32_t location;         // location counter, in address units
     uint32_t high_water;
@@ -35,7 +35,9 @@ struct Section {
     int16_t units_per_element; // 1 or 2
     int32_t instruction_count;
     uint32_t last_hazard_defs;
-    int32_t section_line;      // line of the last .section naming it
+    // Kept by the name index (paasmomf): the order of section_list as a
+    // number (the smaller comes first).
+    int32_t list_position;
     uint8_t* image;            // size * bytes_per_element bytes, from pass 2
     Symbol* symbol;            // the section's name symbol
     Symbol* labels;            // labels in ascending value order
@@ -44,13 +46,12 @@ struct Section {
     // without a walk.
     Symbol* labels_tail;
     Symbol* labels_tail_head;
-    // Kept by the name index (paasmomf): the order of section_list as a
-    // number (the smaller comes first), the source line of the statement
-    // that made the section in pass 1 (0 for the default sections), and the
-    // next section whose name is equal ignoring letter case.
-    int64_t list_position;
-    int32_t first_line;
+    // Also kept by the name index: the next section whose name is equal
+    // ignoring letter case, and the source line of the statement that made
+    // the section in pass 1 (0 for the default sections).
     Section* same_name_next;
+    int32_t first_line;
+    int32_t section_line;      // line of the last .section naming it
 };
 
 struct DefaultSectionEntry {
