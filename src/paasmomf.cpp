@@ -79,9 +79,9 @@ void omf_reset_empty_section() {
 // list_position numbers the list, a new section (pushed at the head) gets
 // a smaller number than every other, and the layout numbers the rebuilt
 // list afresh. A dropped section keeps its chain place but is never found.
-constexpr int32_t OMF_UNLISTED = INT32_MAX;
+constexpr int64_t OMF_UNLISTED = INT64_MAX;
 std::vector<Section*> omf_named;
-int32_t omf_head_position = 0;
+int64_t omf_head_position = 0;
 
 // The sections come from blocks of their own, so that the walks over
 // every section read them one after the other.
@@ -442,9 +442,17 @@ void omf_layout_sections() {
     else
         current_section = &omf_empty_section;
 
-    // Group by memory kind, keeping list order within a group.
+    // One walk: each section is sized, rewound, numbered for the name index
+    // and placed, and appended to the group of its memory kind, keeping list
+    // order within a group; then the groups are joined. The sections of one
+    // memory kind lie back to back in list order, and the number (the group
+    // in the high half, the place within it in the low half) grows along
+    // the joined list. The extents of pass 2 start from the rewound counters.
     Section* heads[4] = {nullptr, nullptr, nullptr, nullptr};
     Section* tails[4] = {nullptr, nullptr, nullptr, nullptr};
+    int64_t positions[4] = {0, int64_t{1} << 32, int64_t{2} << 32, int64_t{3} << 32};
+    uint64_t sums[3] = {0, 0, 0};
+    for (uint64_t& extent : omf_kind_extent) extent = 0;
     for (Section* section = section_list; section != nullptr;) {
         Section* next = section->next;
         uint64_t end = uint64_t{section->origin} + section->size;
@@ -456,39 +464,28 @@ void omf_layout_sections() {
         else
             heads[group] = section;
         tails[group] = section;
+
+        if (section->location > section->high_water) section->high_water = section->location;
+        section->location = section->origin;
+        omf_kind_extent[group] += section->location;
+        section->list_position = positions[group]++;
+        uint32_t span = section->high_water >= section->origin ? section->high_water - section->origin : 0;
+        section->size = span / omf_units(section);
+        if (group < 3 && section->high_water != 0) {
+            section->placed_address = omf_clamp32(sums[group]);
+            sums[group] += section->high_water;
+        }
         section = next;
     }
-
-    // Relinked group after group; sized, numbered for the name index and
-    // placed on the way: the sections of one memory kind lie back to back
-    // in list order. The extents of pass 2 start from the rewound counters.
     section_list = nullptr;
     section_list_tail = nullptr;
-    int32_t position = 0;
-    uint64_t sums[3] = {0, 0, 0};
-    for (uint64_t& extent : omf_kind_extent) extent = 0;
     for (int group = 0; group < 4; ++group) {
-        for (Section* section = heads[group]; section != nullptr;) {
-            Section* next = section->next;
-            if (section->location > section->high_water) section->high_water = section->location;
-            section->location = section->origin;
-            omf_kind_extent[group] += section->location;
-            section->next = nullptr;
-            if (section_list_tail != nullptr)
-                section_list_tail->next = section;
-            else
-                section_list = section;
-            section_list_tail = section;
-            section->list_position = position++;
-
-            uint32_t span = section->high_water >= section->origin ? section->high_water - section->origin : 0;
-            section->size = span / omf_units(section);
-            if (group < 3 && section->high_water != 0) {
-                section->placed_address = omf_clamp32(sums[group]);
-                sums[group] += section->high_water;
-            }
-            section = next;
-        }
+        if (heads[group] == nullptr) continue;
+        if (section_list_tail != nullptr)
+            section_list_tail->next = heads[group];
+        else
+            section_list = heads[group];
+        section_list_tail = tails[group];
     }
     omf_head_position = 0;
 }

@@ -37,7 +37,7 @@ struct Section {
     uint32_t last_hazard_defs;
     // Kept by the name index (paasmomf): the order of section_list as a
     // number (the smaller comes first).
-    int32_t list_position;
+    int64_t list_position;
     uint8_t* image;            // size * bytes_per_element bytes, from pass 2
     Symbol* symbol;            // the section's name symbol
     Symbol* labels;            // labels in ascending value order

@@ -7,6 +7,7 @@
 #include "paasmdiag.h"
 #include "paasmdriver.h"
 #include "paasmomf.h"
+#include "platform.h"
 
 uint32_t hex_upper_address = HEX_NO_UPPER_ADDRESS;
 FILE* hex_file = nullptr;
@@ -55,9 +56,16 @@ void omf_write_hex_extended_address(uint32_t upper) {
 
 namespace {
 
-// Writes a finished line, with the same checks as omf_hex_printf.
+// Writes a finished line, with the same checks as omf_hex_printf: into the
+// stream's buffer where it has room (a program of many small sections
+// writes a record for each), else through the library.
 void omf_hex_write(const char* text, size_t length) {
     if (hex_file == nullptr) omf_hex_write_failed();
+    if (unsigned char* room = platform_stream_room(hex_file, length)) {
+        std::memcpy(room, text, length);
+        platform_stream_advance_write(hex_file, length);
+        return;
+    }
     if (std::fwrite(text, 1, length, hex_file) != length || std::ferror(hex_file)) omf_hex_write_failed();
 }
 
