@@ -120,6 +120,9 @@ PaBlock* pa_new_block(PaBlockList& list, Section* section) {
 }
 
 PaInstruction* pa_append_instruction(int32_t size, const PaEncoding& encoding) {
+    // A block holds one section's code: a sequence that went on in another
+    // section would be replaced by a call written in the wrong one.
+    if (recording_block != nullptr && recording_block->section != current_section) pa_end_block();
     if (recording_block == nullptr) {
         recording_block = pa_new_block(basic_block_list, current_section);
         recording_block->first_line = lines_read;
@@ -170,6 +173,16 @@ void pa_record_label(Symbol* symbol) {
     if (symbol->scope == SCOPE_GLOBAL || !pa_recording_on()) {
         pa_set_mark(' ');
         pa_end_block();
+        return;
+    }
+    if (sym_is_local_name(symbol->name) == 0 && (symbol->flags & (SYM_BRANCH_TARGET | SYM_REFERENCED_PASS1)) != 0) {
+        // A named label that something refers to (a call, a jump, a table
+        // entry): inside a replaced sequence only the first occurrence's
+        // label would stay, and what refers to another would lose it. It
+        // ends the block instead; the listing marks a branch target as
+        // before.
+        pa_end_block();
+        if ((symbol->flags & SYM_BRANCH_TARGET) != 0) pa_set_mark('*');
         return;
     }
     if ((symbol->flags & SYM_BRANCH_TARGET) != 0) {

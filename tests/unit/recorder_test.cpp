@@ -139,20 +139,24 @@ TEST_F(RecorderTest, TwoWordInstructionKeepsItsSecondWord) {
     EXPECT_EQ(record->location, 0x10u);
 }
 
-TEST_F(RecorderTest, InstructionsFollowEachOtherInOneBlockAcrossSections) {
+// A block holds one section's code: the call that replaces a sequence is
+// written in one section.
+TEST_F(RecorderTest, AnInstructionOfAnotherSectionOpensANewBlock) {
     at(2, 0);
     pa_record_one_word(0x000001, nullptr);
     current_section = &data;
     at(4, 0x40);
     pa_record_one_word(0x000002, nullptr);
-    ASSERT_EQ(blocks().size(), 1u);
-    const PaBlock* block = basic_block_list.head;
-    EXPECT_EQ(block->section, &text);  // the first instruction's section
-    EXPECT_EQ(words_of(block), (std::vector<uint32_t>{1, 2}));
-    EXPECT_EQ(block->count, 2);
-    EXPECT_EQ(block->first_line, 2);
-    EXPECT_EQ(block->last_line, 4);
-    EXPECT_EQ(block->last->location, 0x40u);
+    ASSERT_EQ(blocks().size(), 2u);
+    const PaBlock* first = basic_block_list.head;
+    const PaBlock* second = first->next;
+    EXPECT_EQ(first->section, &text);
+    EXPECT_EQ(words_of(first), (std::vector<uint32_t>{1}));
+    EXPECT_EQ(first->last_line, 2);
+    EXPECT_EQ(second->section, &data);
+    EXPECT_EQ(words_of(second), (std::vector<uint32_t>{2}));
+    EXPECT_EQ(second->first_line, 4);
+    EXPECT_EQ(second->last->location, 0x40u);
 }
 
 TEST_F(RecorderTest, EndingABlockTwiceOpensOnlyOneNewBlock) {
@@ -254,6 +258,7 @@ TEST_F(RecorderTest, WordTestsAndListingMarks) {
 }
 
 struct LabelTest {
+    const char* name;
     uint8_t scope;
     uint8_t flags;
     uint32_t switch_value;
@@ -264,13 +269,19 @@ struct LabelTest {
 };
 
 const LabelTest label_tests[] = {
-    {SCOPE_LOCAL, SYM_LABEL, 1, true, false, '?', "a label nothing jumps to"},
-    {SCOPE_LOCAL, SYM_LABEL | SYM_BRANCH_TARGET, 1, true, true, '*', "a branch target"},
-    {SCOPE_SECTION, SYM_LABEL | SYM_BRANCH_TARGET, 1, true, true, '*', "a section-scope branch target"},
-    {SCOPE_GLOBAL, SYM_LABEL, 1, false, false, ' ', "a global label"},
-    {SCOPE_GLOBAL, SYM_LABEL | SYM_BRANCH_TARGET, 1, false, false, ' ', "a global branch target"},
-    {SCOPE_LOCAL, SYM_LABEL, 0, false, false, ' ', "any label while recording is off"},
-    {SCOPE_LOCAL, SYM_LABEL | SYM_BRANCH_TARGET, 0, false, false, ' ', "a branch target while off"},
+    {".L4", SCOPE_LOCAL, SYM_LABEL, 1, true, false, '?', "a label nothing jumps to"},
+    {".L4", SCOPE_LOCAL, SYM_LABEL | SYM_BRANCH_TARGET, 1, true, true, '*', "a branch target"},
+    {".L4", SCOPE_SECTION, SYM_LABEL | SYM_BRANCH_TARGET, 1, true, true, '*', "a section-scope branch target"},
+    {"_f", SCOPE_GLOBAL, SYM_LABEL, 1, false, false, ' ', "a global label"},
+    {"_f", SCOPE_GLOBAL, SYM_LABEL | SYM_BRANCH_TARGET, 1, false, false, ' ', "a global branch target"},
+    {".L4", SCOPE_LOCAL, SYM_LABEL, 0, false, false, ' ', "any label while recording is off"},
+    {".L4", SCOPE_LOCAL, SYM_LABEL | SYM_BRANCH_TARGET, 0, false, false, ' ', "a branch target while off"},
+    // A named label that is not global: nothing refers to it, so it neither
+    // enters nor ends the block; once something jumps to it, calls it or
+    // names it, it ends the block, which keeps it out of every sequence.
+    {"_here", SCOPE_LOCAL, SYM_LABEL, 1, true, false, '?', "a named label nothing refers to"},
+    {"_here", SCOPE_LOCAL, SYM_LABEL | SYM_BRANCH_TARGET, 1, false, false, '*', "a named branch target"},
+    {"_here", SCOPE_LOCAL, SYM_LABEL | SYM_REFERENCED_PASS1, 1, false, false, '?', "a named label called or named"},
 };
 
 TEST_F(RecorderTest, LabelsEnterOrEndTheBlock) {
@@ -279,6 +290,7 @@ TEST_F(RecorderTest, LabelsEnterOrEndTheBlock) {
         at(1, 0);
         pa_record_one_word(0x000001, nullptr);
         Symbol label{};
+        label.name = intern_string(test.name);
         label.scope = test.scope;
         label.flags = test.flags;
         pa_switch.value.word = test.switch_value;
