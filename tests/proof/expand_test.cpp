@@ -420,3 +420,37 @@ TEST_P(ExpandRefuses, SaysWhy)
 INSTANTIATE_TEST_SUITE_P(Rules, ExpandRefuses, testing::ValuesIn(refused_cases));
 
 }  // namespace
+
+namespace {
+
+// The assembler reads each line as a C string, so a zero byte ends it: a
+// label after one is no label, and the line holds no instruction.
+TEST(Expand, AZeroByteEndsTheLine)
+{
+    using namespace std::string_literals;
+    const std::string original = "\t.text\n"        // 1
+                                 "_a:\n"            // 2
+                                 "\tmov\tw0,w1\n"   // 3
+                                 "\tmov\tw1,w2\n"   // 4
+                                 "\treturn\n"       // 5
+                                 "_b:\n"            // 6
+                                 "\tmov\tw0,w1\n"   // 7
+                                 "\0\0.LBB3:\n"s    // 8
+                                 "\tmov\tw1,w2\n"   // 9
+                                 "\treturn\n";      // 10
+    const std::string rewritten = "\t.text\n"
+                                  "_a:\n"
+                                  ".LPA0:\t; 3 ... 5 (opencode:0)\n"
+                                  "\tmov\tw0,w1\n"
+                                  "\tmov\tw1,w2\n"
+                                  "\treturn\n"
+                                  "_b:\n"
+                                  "\tbra\t.LPA0\t; 7 ... 10\n";
+    std::string expanded;
+    std::string why;
+    ASSERT_TRUE(proof_expand_abstraction(original, rewritten, expanded, why)) << why;
+    EXPECT_EQ(expanded, "\t.text\n_a:\n\tmov\tw0,w1\n\tmov\tw1,w2\n\treturn\n_b:\n"
+                        "\tmov\tw0,w1\n\tmov\tw1,w2\n\treturn\n");
+}
+
+}  // namespace

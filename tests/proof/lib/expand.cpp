@@ -23,7 +23,11 @@ Lines split_lines(std::string_view text)
         if (end == std::string_view::npos)
             end = text.size();
         std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
+        // The assembler reads a line as a C string: a zero byte ends it.
+        const size_t zero = line.find('\0');
+        if (zero != std::string_view::npos)
+            line = line.substr(0, zero);
+        else if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         lines.push_back(line);
         start = end + 1;
