@@ -84,9 +84,7 @@ void asm_reset_run() {
     last_class_id = 0;
     pa_forget_move_index();
     pa_clear_line_label_marks();
-    schedule_block_list = nullptr;
-    schedule_open_block = nullptr;
-    sched_forget_stretch();
+    sched_reset_run();
     location_counter_uses = 0;
     branch_probability_symbol = nullptr;
     delayed_branch_count = 0;

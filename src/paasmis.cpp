@@ -122,6 +122,12 @@ void sched_begin_pass() {
         transfer_targets.clear();
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
+    sched_forget_pass_state();
+    // No hint, as an unset switch gives, whatever the last pass left in it.
+    if (branch_probability_symbol != nullptr) sym_set_absolute_integer(branch_probability_symbol, 0);
+}
+
+void sched_forget_pass_state() {
     last_delayed_branch = nullptr;
     open_block_section = nullptr;
     closed_in_place = nullptr;
@@ -129,8 +135,15 @@ void sched_begin_pass() {
     loop_end_pending = false;
     kept_in_place = 0;
     keep_in_place_asked = 0;
-    // No hint, as an unset switch gives, whatever the last pass left in it.
-    if (branch_probability_symbol != nullptr) sym_set_absolute_integer(branch_probability_symbol, 0);
+}
+
+void sched_reset_run() {
+    schedule_block_list = nullptr;
+    schedule_block_tail = nullptr;
+    schedule_open_block = nullptr;
+    loop_end_labels.clear();
+    transfer_targets.clear();
+    sched_forget_pass_state();
 }
 
 void sched_forget_stretch() {

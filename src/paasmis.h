@@ -59,6 +59,13 @@ void sched_begin_pass();
 // Forgets the recorder's state of the stretch between block-ending labels,
 // for a new run in the same process.
 void sched_forget_stretch();
+// The rules pending between instructions (the open block's section, the
+// instruction kept in place, a loop end or DISI count still to come),
+// forgotten at the start of every pass.
+void sched_forget_pass_state();
+// Everything a run of the scheduler's recorder leaves behind, forgotten
+// before the next run in this process.
+void sched_reset_run();
 void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_label(Symbol* symbol);
