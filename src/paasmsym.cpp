@@ -516,8 +516,18 @@ void sym_build_sorted_list(int list, int (*filter)(const Symbol*)) {
         sorted_symbol_capacity[list] = total;
     }
     uint32_t count = 0;
-    for (auto at = ordinary_table.in_order.rbegin(); at != ordinary_table.in_order.rend(); ++at) {
-        if (filter == nullptr || filter(*at)) sorted_symbols[list][count++] = *at;
+    // Newest first. A filter reads each symbol and its name, which lie
+    // wherever the run put them: both are fetched some symbols ahead, so
+    // that a table of a million symbols is not read one miss at a time.
+    constexpr uint32_t ahead = 8;
+    Symbol* const* order = ordinary_table.in_order.data();
+    for (uint32_t left = total; left-- > 0;) {
+        if (filter != nullptr && left >= 2 * ahead) {
+            __builtin_prefetch(order[left - 2 * ahead]);
+            __builtin_prefetch(order[left - ahead]->name);
+        }
+        Symbol* symbol = order[left];
+        if (filter == nullptr || filter(symbol)) sorted_symbols[list][count++] = symbol;
     }
     sorted_symbol_counts[list] = count;
     sym_sort_list(list);
