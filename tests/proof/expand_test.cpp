@@ -454,3 +454,36 @@ TEST(Expand, AZeroByteEndsTheLine)
 }
 
 }  // namespace
+
+namespace {
+
+// The assembler reads at most 664 characters of a line at a time: the rest
+// of a longer line is a line of its own, with its own number, and the site
+// comments count it.
+TEST(Expand, ALongLineIsTwoLines)
+{
+    const std::string data = "\t.pword\t1" + std::string(700, ' ') + "\n";  // lines 5 and 6
+    const std::string original = "\t.text\n"        // 1
+                                 "_a:\n"            // 2
+                                 "\tmov\tw0,w1\n"   // 3
+                                 "\treturn\n" +     // 4
+                                 data +
+                                 "_b:\n"            // 7
+                                 "\tmov\tw0,w1\n"   // 8
+                                 "\treturn\n";      // 9
+    const std::string rewritten = "\t.text\n"
+                                  "_a:\n"
+                                  ".LPA0:\t; 3 ... 4 (opencode:0)\n"
+                                  "\tmov\tw0,w1\n"
+                                  "\treturn\n" +
+                                  data +
+                                  "_b:\n"
+                                  "\tbra\t.LPA0\t; 8 ... 9\n";
+    std::string expanded;
+    std::string why;
+    ASSERT_TRUE(proof_expand_abstraction(original, rewritten, expanded, why)) << why;
+    EXPECT_EQ(expanded, "\t.text\n_a:\n\tmov\tw0,w1\n\treturn\n" + data.substr(0, 664) + "\n" + data.substr(664) +
+                            "_b:\n\tmov\tw0,w1\n\treturn\n");
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "expand.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <string>
@@ -14,23 +15,27 @@ using Lines = std::vector<std::string_view>;
 // Deeper nesting than this is a rewrite gone round in circles.
 constexpr int MAX_DEPTH = 256;
 
+// The lines as the assembler reads them: at most 664 characters at a
+// time, so that the rest of a longer line is a line of its own; a zero
+// byte ends a line's text.
+constexpr size_t LINE_CHARACTERS = 664;
+
 Lines split_lines(std::string_view text)
 {
     Lines lines;
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        // The assembler reads a line as a C string: a zero byte ends it.
+        const size_t room = std::min(LINE_CHARACTERS, text.size() - start);
+        const size_t newline = text.substr(start, room).find('\n');
+        const size_t length = newline == std::string_view::npos ? room : newline;
+        std::string_view line = text.substr(start, length);
+        start += newline == std::string_view::npos ? length : length + 1;
         const size_t zero = line.find('\0');
         if (zero != std::string_view::npos)
             line = line.substr(0, zero);
         else if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         lines.push_back(line);
-        start = end + 1;
     }
     return lines;
 }
