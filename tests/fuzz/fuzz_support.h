@@ -53,6 +53,17 @@ inline void write_file(const std::string& path, const uint8_t* data, size_t size
     std::fclose(file);
 }
 
+// The whole file, empty when it cannot be read.
+inline std::string read_file(const std::string& path) {
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char chunk[8192];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+        std::fclose(file);
+    }
+    return text;
+}
+
 // A path in the scratch directory.
 inline std::string in_scratch(const std::string& name) { return scratch_dir() + "/" + name; }
 
@@ -83,13 +94,24 @@ struct Run {
 
 // Limits of one run of the program on one input: processor time (the
 // fuzzer's own -timeout is only the backstop for a hang) and the heap the
-// run holds at its end, which is where the pools have grown to.
+// run holds at its end, which is where the pools have grown to. A run may
+// write large files from a small input (a .space up to the top of the
+// address space fills a HEX file of 46 MB), and writing takes its time:
+// each `OUTPUT_BYTES_PER_SECOND` it wrote earn it one second more.
 constexpr double RUN_SECONDS = 1.0;
 constexpr size_t RUN_BYTES = size_t{256} << 20;
+constexpr double OUTPUT_BYTES_PER_SECOND = 16.0 * (1 << 20);
 
-inline void check_limits(clock_t start, size_t heap_before) {
+inline off_t file_size(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? info.st_size : 0;
+}
+
+inline void check_limits(clock_t start, size_t heap_before, const std::vector<std::string>& outputs) {
     double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    if (seconds > RUN_SECONDS) finding("slow input", std::to_string(seconds) + " s of processor time");
+    double allowed = RUN_SECONDS;
+    for (const std::string& path : outputs) allowed += static_cast<double>(file_size(path)) / OUTPUT_BYTES_PER_SECOND;
+    if (seconds > allowed) finding("slow input", std::to_string(seconds) + " s of processor time");
     size_t heap = __sanitizer_get_current_allocated_bytes();
     if (heap > heap_before && heap - heap_before > RUN_BYTES)
         finding("input needs too much memory", std::to_string((heap - heap_before) >> 20) + " MiB");
@@ -97,8 +119,9 @@ inline void check_limits(clock_t start, size_t heap_before) {
 
 // Runs the driver once from its start state on the given command line,
 // with the standard error stream caught, and puts the program back into
-// its start state afterwards.
-inline Run run_driver(std::vector<std::string> words) {
+// its start state afterwards. `outputs` are the files the run may write,
+// whose sizes add to its time limit.
+inline Run run_driver(std::vector<std::string> words, const std::vector<std::string>& outputs = {}) {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -114,7 +137,7 @@ inline Run run_driver(std::vector<std::string> words) {
     const clock_t start = std::clock();
     run.status = asm_main(static_cast<int>(argv.size() - 1), argv.data());
     stderr = saved;
-    check_limits(start, heap_before);
+    check_limits(start, heap_before, outputs);
     stderr = caught;
     asm_reset_run();
     stderr = saved;
