@@ -164,6 +164,47 @@ TEST(SchedCheck, DataOfItsOwnSectionIsAFence)
     EXPECT_NE(why.find("data"), std::string::npos) << why;
 }
 
+// CLR WREG and a DEC with `operand` after it, in their order and swapped.
+std::string wreg_pair(const std::string& operand, bool swapped)
+{
+    const std::string clr = "\tclr\twreg";
+    const std::string dec = "\tdec\t" + operand;
+    if (!swapped)
+        return "\t.section\t.text,code\n"
+               "_f:\n" +
+               clr + "\n" + dec +
+               "\n"
+               "\treturn\n";
+    return "\t.section\t.text,code\t; [+:1]\n"
+           "_f:\t; [+:2]\n" +
+           dec + "\t; [-:4]\n" + clr +
+           "\t; [-:3]\n"
+           "\treturn\t; [-:5]\n";
+}
+
+TEST(SchedCheck, AnExpressionEndsTheOperandsItLeavesUnread)
+{
+    // A number ends at '#': DEC 3#d00, WREG is DEC 3 (the result goes back
+    // to 3) with extra characters, and never touches W0; so is DEC 3 D00.
+    for (const std::string operand : {"3#d00, wreg", "3 d00, wreg", "(3)#q, wreg", "0x10#1, wreg"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(wreg_pair(operand, false), wreg_pair(operand, true), true, why))
+            << operand << ": " << why;
+    }
+}
+
+TEST(SchedCheck, AFileRegisterIntoWregWritesW0)
+{
+    // The whole expression read, WREG is the destination; a word that
+    // starts with a letter takes its '#' along (_a#b is one name).
+    for (const std::string operand : {"3, wreg", "_a#b, wreg", "3+4 , WREG", "handle(_a#b)+1, wreg"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(wreg_pair(operand, false), wreg_pair(operand, true), true, why))
+            << operand;
+        EXPECT_NE(why.find("through W0"), std::string::npos) << operand << ": " << why;
+    }
+}
+
 TEST(ProgramMemory, AFilledBranchKeepsItsOpcodeButNotItsOffset)
 {
     std::string why;

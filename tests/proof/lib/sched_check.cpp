@@ -394,6 +394,132 @@ bool is_ea(const Operand& op) { return (op.kind == OpKind::reg && op.working) ||
 bool is_plain_ea(const Operand& op) { return is_ea(op) && !op.offset; }
 bool is_w(const Operand& op) { return op.kind == OpKind::reg && op.working; }
 bool is_acc(const Operand& op) { return op.kind == OpKind::reg && (op.mask == ACC_A || op.mask == ACC_B); }
+// Where the reader's expression in `text` ends: the offset of the first
+// token that no level of the expression takes (the encoder then sees that
+// token, not a comma, and reads no further operand), the text's length when
+// the expression takes all of it, or npos when it is no expression the
+// model can read. Words run on over letters, digits, '.' and '#' (so a#b is
+// one name), but a number ends at the first character that is not a digit
+// of it, so 3#d00 is the number 3 followed by '#'.
+size_t expression_end(std::string_view text) {
+    static const std::unordered_set<std::string> keyword_operators = {
+        ".endof.", ".endof_hi.", ".sizeof.", ".sizeof_hi.", ".startof.", ".startof_hi.", "boot",
+        "dmaoffset", "dmapage", "edsoffset", "edspage", "handle", "packed_hi", "packed_lo",
+        "psvoffset", "psvpage", "psvptr", "secure", "tbloffset", "tblpage"};
+    auto name_char = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return std::isalpha(u) != 0 || c == '_' || c == '?' || c == '@';
+    };
+    auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    auto hex_digit = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    enum class Tok { primary, prefix, binary_or_prefix, binary, open, close, stop };
+    size_t at = 0;
+    // The next token from `at`: its kind, and `at` moved past it (left
+    // where it was for a token that stops the expression).
+    auto next = [&]() -> Tok {
+        while (at < text.size() && (is_blank(text[at]) || text[at] == '\r')) ++at;
+        if (at >= text.size()) return Tok::stop;
+        const char c = text[at];
+        const char d = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (name_char(c) || c == '.') {
+            size_t end = at + 1;
+            while (end < text.size() && (name_char(text[end]) || digit(text[end]) || text[end] == '.' || text[end] == '#'))
+                ++end;
+            const std::string word = lower(text.substr(at, end - at));
+            at = end;
+            return keyword_operators.count(word) != 0 ? Tok::prefix : Tok::primary;
+        }
+        if (c == '$') {
+            ++at;
+            while (at < text.size() && (name_char(text[at]) || digit(text[at]) || text[at] == '#' || text[at] == '$'))
+                ++at;
+            return Tok::primary;
+        }
+        if (digit(c)) {
+            if (d == 'f' || d == 'F' || ((d == 'b' || d == 'B') && !(at + 2 < text.size() && (text[at + 2] == '0' || text[at + 2] == '1')))) {
+                at += 2;  // a numeric label reference
+                return Tok::primary;
+            }
+            size_t end = at + 1;
+            const bool prefixed = c == '0' && (d == 'x' || d == 'X' || d == 'b' || d == 'B');
+            if (prefixed) ++end;
+            while (end < text.size() && hex_digit(text[end])) ++end;
+            const bool decimal = !prefixed && (c != '0' || end == at + 1);
+            if (decimal && end < text.size() && text[end] == '.') {  // a floating-point constant
+                ++end;
+                while (end < text.size() && digit(text[end])) ++end;
+                if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+                    ++end;
+                    if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
+                    while (end < text.size() && digit(text[end])) ++end;
+                }
+            }
+            at = end;
+            return Tok::primary;
+        }
+        if (c == '"') {
+            size_t end = at + 1;
+            for (; end < text.size(); ++end) {
+                if (text[end] == '\\') ++end;
+                else if (text[end] == '"') {
+                    if (end + 1 < text.size() && text[end + 1] == '"') ++end;
+                    else break;
+                }
+            }
+            if (end >= text.size()) return Tok::stop;
+            at = end + 1;
+            return Tok::primary;
+        }
+        if (c == '\'') {
+            const size_t close = text.find('\'', at + (d == '\\' ? 3 : 2));
+            if (close == std::string_view::npos) return Tok::stop;
+            at = close + 1;
+            return Tok::primary;
+        }
+        static const char* const pairs[] = {"&&", "||", "^^", "<=", ">=", "==", "!=", "<<", ">>",
+                                            "**", "^<", "^>", "^&", "^$", "^|"};
+        for (const char* pair : pairs)
+            if (c == pair[0] && d == pair[1]) {
+                at += 2;
+                return Tok::binary;
+            }
+        switch (c) {
+        case '<': case '>': case '+': case '-': ++at; return Tok::binary_or_prefix;
+        case '!': case '~': ++at; return Tok::prefix;
+        case '=': case '|': case '^': case '&': case '*': case '/': case '%': ++at; return Tok::binary;
+        case '(': ++at; return Tok::open;
+        case ')': ++at; return Tok::close;
+        default: return Tok::stop;
+        }
+    };
+    int depth = 0;
+    bool operand_next = true;
+    for (;;) {
+        const size_t start = at;
+        const Tok t = next();
+        if (operand_next) {
+            if (t == Tok::prefix || t == Tok::binary_or_prefix) continue;
+            if (t == Tok::open) {
+                ++depth;
+                continue;
+            }
+            if (t != Tok::primary) return std::string_view::npos;
+            operand_next = false;
+            continue;
+        }
+        if (t == Tok::binary || t == Tok::binary_or_prefix) {
+            operand_next = true;
+            continue;
+        }
+        if (t == Tok::close && depth > 0) {
+            --depth;
+            continue;
+        }
+        if (depth > 0) return std::string_view::npos;
+        return t == Tok::stop && at >= text.size() ? text.size() : start;
+    }
+}
+
 bool is_wreg_name(const Operand& op) { return op.kind == OpKind::reg && lower(trim(op.text)) == "wreg"; }
 bool is_file(const Operand& op) { return op.kind == OpKind::other && !op.text.empty(); }
 
@@ -423,7 +549,18 @@ std::optional<Model> Modeller::model(const Statement& st) const {
 std::optional<Model> Modeller::model_operands(const Statement& st) const {
     const std::string& m = st.mnemonic;
     std::vector<Operand> ops;
-    for (const std::string& text : st.operands) ops.push_back(operand(text));
+    for (const std::string& text : st.operands) {
+        ops.push_back(operand(text));
+        // An expression that ends before its operand does leaves the rest
+        // of the statement unread: `dec 3#d00, wreg` is DEC 3, result to 3.
+        Operand& op = ops.back();
+        if (op.kind != OpKind::other && op.kind != OpKind::literal) continue;
+        const size_t skip = op.kind == OpKind::literal ? 1 : 0;
+        const size_t end = expression_end(std::string_view(text).substr(skip));
+        if (end == std::string_view::npos || skip + end >= text.size()) continue;
+        op.text = std::string(trim(std::string_view(text).substr(0, skip + end)));
+        break;
+    }
     const size_t n = ops.size();
     Model out;
     Resources& r = out.res;
