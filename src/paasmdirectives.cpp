@@ -10,6 +10,7 @@
 #include "build_traits.h"
 #include "paasmdiag.h"
 #include "paasmdriver.h"
+#include "paasmis.h"
 #include "paasmlex.h"
 #include "paasmlist.h"
 #include "paasmmatch.h"
@@ -273,6 +274,10 @@ int dir_section_stack_depth() {
 void dir_dispatch(const SymbolKey& label, const DirectiveEntry* entry) {
     const DirectiveRow* row = dir_row_of(entry);
     if (row == nullptr) diag_fatal(1, "../src/paasmdirectives", 306);
+
+    // What puts something at the location counter is a fence for the
+    // scheduler in the section it goes into.
+    if (row->takes_label || row->kind == DirKind::align) sched_record_data();
 
     int result = 0;
     switch (row->kind) {

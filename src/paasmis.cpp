@@ -10,7 +10,8 @@
 // of a section or into or out of a loop. An instruction that uses the
 // location counter keeps its address: it is a block of its own, a branch
 // keeps no slots to fill, and no nop goes where it would move what '.'
-// names against the instruction.
+// names against the instruction. Data or space in the section ends the
+// block too: nothing moves across it.
 #include "paasmis.h"
 
 #include "paasmdriver.h"
@@ -275,6 +276,17 @@ void sched_record_label(Symbol* symbol) {
     } else {
         main_source.marks[3] = '*';
     }
+}
+
+// Data, or space, put into the section of the instructions being recorded
+// ends their block and their stretch, as a label that is jumped to does:
+// what runs into it may be instructions written as data, which nothing may
+// cross, and an instruction moved across it would move it.
+void sched_record_data() {
+    if (!sched_recording() || open_block_section != current_section) return;
+    sched_end_block();
+    stretch_before = schedule_block_tail;
+    location_in_stretch = false;
 }
 
 void sched_end_block() { schedule_open_block = nullptr; }

@@ -69,6 +69,8 @@ void sched_reset_run();
 void sched_record_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_branch(int32_t slots, int32_t probability, const ResourcePair& arch, const ResourcePair& hazard);
 void sched_record_label(Symbol* symbol);
+// Data or space in the current section: the block of its instructions ends.
+void sched_record_data();
 void sched_end_block();
 // DO names the label of its loop's last instruction.
 void sched_note_loop_end(const Symbol* label);
