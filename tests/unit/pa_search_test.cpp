@@ -2,7 +2,11 @@
 // the profitability arithmetic, the label rules, the search's decisions
 // (which windows are never tried, where nesting stops), the rewritten block
 // structure, and the indexed search held against the plain algorithm on
-// thousands of generated block lists.
+// thousands of generated block lists. The plain algorithm is the oracle of
+// the index only: it builds its aggregations with the program's own code,
+// so the two agree on whatever that code gets wrong. What proves that a
+// rewrite keeps the program is tests/proof, which expands every rewritten
+// source back with code of its own and compares the assembled images.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
