@@ -487,3 +487,34 @@ TEST(Expand, ALongLineIsTwoLines)
 }
 
 }  // namespace
+
+namespace {
+
+// The mnemonic is the scanner's word: "return-=.align 2" is a RETURN with
+// extra characters after it (a warning), not an equate.
+TEST(Expand, AnInstructionWithExtraCharactersIsOne)
+{
+    const std::string original = "\t.text\n"                   // 1
+                                 "_a:\n"                       // 2
+                                 "\tsub\tw0,#1,w0\n"           // 3
+                                 "\treturn-=.align\t2\n"       // 4
+                                 "_b:\n"                       // 5
+                                 "\tsub\tw0,#1,w0\n"           // 6
+                                 "\treturn\n"                  // 7
+                                 "\tnop\n";                    // 8
+    const std::string rewritten = "\t.text\n"
+                                  "_a:\n"
+                                  ".LPA0:\t; 3 ... 4 (opencode:0)\n"
+                                  "\tsub\tw0,#1,w0\n"
+                                  "\treturn-=.align\t2\n"
+                                  "_b:\n"
+                                  "\tbra\t.LPA0\t; 6 ... 7\n"
+                                  "\tnop\n";
+    std::string expanded;
+    std::string why;
+    ASSERT_TRUE(proof_expand_abstraction(original, rewritten, expanded, why)) << why;
+    EXPECT_EQ(expanded, "\t.text\n_a:\n\tsub\tw0,#1,w0\n\treturn-=.align\t2\n_b:\n"
+                        "\tsub\tw0,#1,w0\n\treturn-=.align\t2\n\tnop\n");
+}
+
+}  // namespace

@@ -138,12 +138,11 @@ Statement read_statement(std::string_view line)
     st.rest = trim(code);
     if (st.rest.empty())
         return st;
-    size_t n = 0;
-    while (n < st.rest.size() && !is_space(st.rest[n]))
-        ++n;
+    // The mnemonic field's word, as the scanner cuts it; a statement that
+    // begins with anything else (the '=' of an equate) is no instruction.
+    const size_t n = word_length(st.rest);
     std::string_view word = st.rest.substr(0, n);
-    std::string_view after = trim(st.rest.substr(n));
-    if (word.front() == '.' || (!after.empty() && after.front() == '=') || word.find('=') != std::string_view::npos) {
+    if (n == 0 || word.front() == '.' || std::isdigit(static_cast<unsigned char>(word.front())) != 0) {
         st.kind = Kind::directive;
         return st;
     }
