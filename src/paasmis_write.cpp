@@ -131,6 +131,11 @@ void sched_write_source_line(int32_t line, char prefix) {
     if (!lex_fetch_saved_line(line - 1)) diag_fatal(FATAL_INTERNAL, "../src/paasmis", MISSING_LINE_PLACE);
     size_t length = std::strlen(line_buffer);
     if (length > 0 && line_buffer[length - 1] == '\n') line_buffer[--length] = '\0';
+    const char mark = line == last_printed_line + 1 ? '+' : '-';
+    char note[24];
+    std::snprintf(note, sizeof note, "\t; [%c:%d]", mark, line);
+    length = lex_fit_line_for_note(line_buffer, length, std::strlen(note) + (prefix != 0 ? 1 : 0));
+    line_buffer[length] = '\0';
     const char* rest = line_buffer;
     if (prefix != 0) {
         // The delayed form's letter goes directly before the mnemonic, past
@@ -139,8 +144,7 @@ void sched_write_source_line(int32_t line, char prefix) {
         sched_printf("%.*s%c", static_cast<int>(at), line_buffer, delayed_letter(line_buffer + at));
         rest = line_buffer + at;
     }
-    const char mark = line == last_printed_line + 1 ? '+' : '-';
-    sched_printf("%s\t; [%c:%d]\n", rest, mark, line);
+    sched_printf("%s%s\n", rest, note);
     last_printed_line = line;
 }
 

@@ -174,6 +174,12 @@ extern char token_text[TOKEN_TEXT_MAX + 1];
 void lex_next_token();
 void lex_next_line();
 bool lex_fetch_saved_line(int32_t index);
+
+// The writers put a note after a copied line ("\t; [n]"). When the line
+// and a note of `note_length` characters would pass the 664 characters the
+// reader takes of a line at a time, the line's trailing blanks are dropped
+// so that the note stays on it; returns the length of what is kept.
+size_t lex_fit_line_for_note(const char* text, size_t length, size_t note_length);
 // In passes 3 and later, once the pass has read its first line: passes
 // over up to `n` of the saved lines that follow without fetching them or
 // reading their tokens, as if each had been read to its end. Answers how

@@ -263,7 +263,10 @@ void pa_write_source_line(int32_t line) {
     if (!lex_fetch_saved_line(line - 1)) diag_fatal(FATAL_INTERNAL, pa_source_name, MISSING_STORED_LINE);
     size_t length = std::strlen(line_buffer);
     if (length > 0 && line_buffer[length - 1] == '\n') line_buffer[--length] = '\0';
-    pa_printf("%s\t; [%d]\n", line_buffer, line);
+    char note[24];
+    std::snprintf(note, sizeof note, "\t; [%d]", line);
+    length = lex_fit_line_for_note(line_buffer, length, std::strlen(note));
+    pa_printf("%.*s%s\n", static_cast<int>(length), line_buffer, note);
 }
 
 void pa_reemit_occurrence_labels(const PaBlock* aggregation, const PaInstruction* call) {
