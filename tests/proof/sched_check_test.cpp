@@ -217,3 +217,58 @@ TEST(ProgramMemory, AFilledBranchKeepsItsOpcodeButNotItsOffset)
 }
 
 }  // namespace
+
+namespace {
+
+// MUL.UU W1,[W2++],W10 then MUL f with a suffix, in either order.
+std::string mul_pair(const std::string& suffix, bool swapped)
+{
+    const std::string first = "\tmul.uu\tw1,[w2++],w10";
+    const std::string second = "\tmul" + suffix + "\t0x800";
+    const std::string head = "\t.section\t.text,code\n_f:\n";
+    if (!swapped) return head + first + "\n" + second + "\n\treturn\n";
+    return "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n" + second + "\t; [-:4]\n" + first + "\t; [-:3]\n" +
+           "\treturn\t; [-:5]\n";
+}
+
+TEST(SchedCheck, AMultiplyWithADivideSuffixIsANop)
+{
+    // The divide's suffixes choose no form of MUL: the word is its base
+    // word, a NOP, which may move across anything.
+    for (const std::string suffix : {".sw", ".ud", ".l", ".c"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(mul_pair(suffix, false), mul_pair(suffix, true), true, why))
+            << suffix << ": " << why;
+    }
+    // MUL f and MUL.D f (the word form) write W3:W2, which the other one
+    // moves on.
+    for (const std::string suffix : {"", ".w", ".b", ".d"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(mul_pair(suffix, false), mul_pair(suffix, true), true, why)) << suffix;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SchedCheck, TextAfterABranchTargetNamesNoLabel)
+{
+    // "bra zone ,.L2" branches to zone; ".L2" after it is extra text, so
+    // nothing jumps to .L2 and an instruction may move across it.
+    const std::string original = "\t.section\t.text,code\n_f:\n\tbra\tzone ,.L2\n\tmov\tw0,w1\n.L2:\n\tmov\tw2,w3\n"
+                                 "\treturn\nzone:\n\treturn\n";
+    const std::string scheduled = "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tbra\tzone ,.L2\t; [+:3]\n"
+                                  "\tmov\tw2,w3\t; [-:6]\n\tmov\tw0,w1\t; [-:4]\n.L2:\t; [+:5]\n"
+                                  "\treturn\t; [-:7]\nzone:\t; [+:8]\n\treturn\t; [+:9]\n";
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(original, scheduled, false, why)) << why;
+    // With a condition first, .L2 is the target and a fence.
+    std::string conditional = original;
+    conditional.replace(conditional.find("zone ,"), 6, "z,");
+    std::string moved = scheduled;
+    moved.replace(moved.find("zone ,"), 6, "z,");
+    EXPECT_FALSE(proof_check_schedule(conditional, moved, false, why));
+}
+
+}  // namespace

@@ -942,6 +942,11 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
             else return none();
             return out;
         }
+        // The divide's suffixes (and ".c", the same bit as ".l") choose no
+        // form: nothing is parsed, and the word is the row's base word, a
+        // NOP for MUL, which touches nothing.
+        static const std::unordered_set<std::string> no_form = {"sw", "sd", "uw", "ud", "l", "c"};
+        if (no_form.count(st.suffix) != 0) return out;
         if (n != 1 || !is_file(ops[0])) return none();
         r.uses = wbit(0) | MEM;
         r.defs = st.suffix == "b" ? wbit(2) : wbit(2) | wbit(3);
@@ -1287,7 +1292,14 @@ Program read_program(std::string_view original) {
             if (st.directive == ".global" || st.directive == ".weak")
                 for (const std::string& name : st.operands) referenced.insert(name);
         }
-        if (st.kind == Kind::instruction) collect_names(st.operand_text, operand_names);
+        if (st.kind == Kind::instruction) {
+            // A BRA whose first operand is no condition takes that operand
+            // as its target; what follows it is extra text, read by nothing.
+            const bool bra_target_first = (st.mnemonic == "bra" || st.mnemonic == "pbra") &&
+                                          st.operands.size() > 1 && !is_condition(st.operands[0]);
+            collect_names(bra_target_first ? std::string_view(st.operands[0]) : std::string_view(st.operand_text),
+                          operand_names);
+        }
         if (st.kind == Kind::instruction && st.mnemonic == "do" && st.operands.size() == 2)
             p.loop_ends.insert(st.operands[1]);
         p.sections.push_back(sections.after(st, static_cast<int>(p.statements.size()) + 1));
