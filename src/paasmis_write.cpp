@@ -144,7 +144,11 @@ void sched_write_source_line(int32_t line, char prefix) {
         sched_printf("%.*s%c", static_cast<int>(at), line_buffer, delayed_letter(line_buffer + at));
         rest = line_buffer + at;
     }
-    sched_printf("%s%s\n", rest, note);
+    // A line that the note would still take past the reader's 664
+    // characters (a longer line's first part) gets the note on a line of
+    // its own after it.
+    const bool note_apart = length + (prefix != 0 ? 1 : 0) + std::strlen(note) > LINE_BUFFER_SIZE - 2;
+    sched_printf(note_apart ? "%s\n%s\n" : "%s%s\n", rest, note);
     last_printed_line = line;
 }
 

@@ -1084,8 +1084,16 @@ bool read_output(std::string_view scheduled, std::vector<OutputLine>& out, std::
     size_t at = 0;
     for (size_t k = 0; at < scheduled.size(); ++k) {
         const size_t end = scheduled.find('\n', at);
-        const std::string_view line = scheduled.substr(at, end - at);
+        std::string line(scheduled.substr(at, end - at));
         at = end + 1;
+        // A line too long for its note carries it on the next line alone.
+        if (line.rfind("\t; [") == std::string::npos && at < scheduled.size() &&
+            scheduled.substr(at, 4) == "\t; [") {
+            const size_t next = scheduled.find('\n', at);
+            line += scheduled.substr(at, next - at);
+            at = next + 1;
+            ++k;
+        }
         OutputLine o;
         if (line == "\tnop") {
             o.nop = true;
