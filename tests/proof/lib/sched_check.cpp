@@ -1106,7 +1106,7 @@ bool read_output(std::string_view scheduled, std::vector<OutputLine>& out, std::
             why = annotation_error(k) + "no line annotation: " + std::string(line);
             return false;
         }
-        const std::string_view digits = line.substr(p + 6, line.size() - 1 - (p + 6));
+        const std::string_view digits = std::string_view(line).substr(p + 6, line.size() - 1 - (p + 6));
         if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
             !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
             why = annotation_error(k) + "bad line number in annotation: " + std::string(line);
