@@ -1305,8 +1305,13 @@ Program read_program(std::string_view original) {
             // as its target; what follows it is extra text, read by nothing.
             const bool bra_target_first = (st.mnemonic == "bra" || st.mnemonic == "pbra") &&
                                           st.operands.size() > 1 && !is_condition(st.operands[0]);
-            collect_names(bra_target_first ? std::string_view(st.operands[0]) : std::string_view(st.operand_text),
-                          operand_names);
+            // Only what the operands' expressions read names anything;
+            // extra characters after them are read by nothing.
+            if (bra_target_first) {
+                collect_names(st.operands[0], operand_names);
+            } else {
+                for (const std::string& operand : st.operands) collect_names(operand, operand_names);
+            }
         }
         if (st.kind == Kind::instruction && st.mnemonic == "do" && st.operands.size() == 2)
             p.loop_ends.insert(st.operands[1]);
