@@ -272,3 +272,29 @@ TEST(SchedCheck, TextAfterABranchTargetNamesNoLabel)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SchedCheck, ExtraTextAfterAnExpressionNamesNoLabel)
+{
+    // "mov w4,5 bra .L2": the expression 5 ends at the blank, so .L2 is
+    // named by nothing and an instruction may move across it; with an
+    // operator the name belongs to the expression and the label is a fence.
+    const auto pair = [](const std::string& operand, bool swapped) {
+        const std::string head = "\t.section\t.text,code\n_f:\n";
+        const std::string move = "\tmov\tw4," + operand;
+        if (!swapped) return head + move + "\n\tmov\tw0,w1\n.L2:\n\tmov\tw2,w3\n\treturn\n";
+        return std::string("\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tmov\tw2,w3\t; [-:6]\n") + move +
+               "\t; [-:3]\n\tmov\tw0,w1\t; [+:4]\n.L2:\t; [+:5]\n\treturn\t; [-:7]\n";
+    };
+    for (const std::string operand : {"5\tbra\t.L2", "_x .L2", "0x10 #bra .L2"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(pair(operand, false), pair(operand, true), false, why)) << operand << ": " << why;
+    }
+    for (const std::string operand : {"5+.L2", "handle(.L2)", "(.L2-_x)"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(pair(operand, false), pair(operand, true), false, why)) << operand;
+    }
+}
+
+}  // namespace

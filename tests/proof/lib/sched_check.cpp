@@ -1219,14 +1219,42 @@ bool is_numeric_label(const std::string& name) {
                             }));
 }
 
-// The names an operand text mentions.
+// The names an operand's expression mentions. The expression ends where a
+// value (a name, a number, a string or a closing parenthesis) is followed
+// by anything but an operator: what comes after it is extra text that
+// nothing reads.
 void collect_names(std::string_view text, std::unordered_set<std::string>& names) {
     size_t i = 0;
+    bool after_value = false;
     while (i < text.size()) {
+        if (text[i] == ' ' || text[i] == '\t') {
+            ++i;
+            continue;
+        }
+        if (after_value && std::string_view("+-*/%&|^<>=!(").find(text[i]) == std::string_view::npos &&
+            text[i] != ')')
+            return;
+        after_value = false;
+        if (text[i] == ')') {
+            after_value = true;
+            ++i;
+            continue;
+        }
+        if (std::isdigit(static_cast<unsigned char>(text[i])) != 0) {
+            while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) != 0 || text[i] == '.')) ++i;
+            after_value = true;
+            continue;
+        }
+        if (text[i] == '\'') {
+            i += 3;
+            after_value = true;
+            continue;
+        }
         if (text[i] == '"') {
             ++i;
             while (i < text.size() && text[i] != '"') i += text[i] == '\\' ? 2 : 1;
             ++i;
+            after_value = true;
             continue;
         }
         if (is_name_start(text[i])) {
@@ -1234,6 +1262,7 @@ void collect_names(std::string_view text, std::unordered_set<std::string>& names
             while (end < text.size() && is_word_char(text[end]) && text[end] != '#') ++end;
             names.insert(std::string(text.substr(i, end - i)));
             i = end;
+            after_value = true;
             continue;
         }
         ++i;
