@@ -325,6 +325,18 @@ Operand Modeller::operand(const std::string& text) const {
         reg->text = text;
         return *reg;
     }
+    // A register word followed by text that is no part of a word ("w2--"):
+    // the register, and extra characters that nothing reads.
+    size_t word = 0;
+    while (word < text.size() && (std::isalnum(static_cast<unsigned char>(text[word])) != 0 || text[word] == '_'))
+        ++word;
+    if (word > 0 && word < text.size() && text[word] != '.' && text[word] != '#' && text[word] != '$' &&
+        text[word] != '(' && text[word] != '[') {
+        if (auto reg = register_named(text.substr(0, word))) {
+            reg->text = text;
+            return *reg;
+        }
+    }
     Operand op;
     op.text = text;
     if (!text.empty() && text[0] == '#') {
