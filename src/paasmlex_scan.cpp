@@ -616,15 +616,29 @@ MnemonicCacheSlot& mnemonic_cache_slot(const char* text, size_t length) {
     return mnemonic_cache[(h ^ (h >> 16)) & (MNEMONIC_CACHE_SLOTS - 1)];
 }
 
-// What the operand words were found to be, by their interned index: a
-// register, a condition, a keyword operator, or none of them (code 0 with
-// `known` set).
-struct OperandWordClass {
+// What the operand words were found to be, by their interned index: 0 not
+// looked at yet, 1 none of the kinds below, else 2 plus the index of the
+// (token code, table row) pair in operand_word_kinds: a register, a
+// condition or a keyword operator. The few such pairs are kept once, so
+// that every interned word costs two bytes here.
+struct OperandWordKind {
     int32_t code;
     uint32_t ref;
-    bool known;
 };
-std::vector<OperandWordClass> operand_word_classes;
+constexpr uint16_t OPERAND_WORD_UNKNOWN = 0;
+constexpr uint16_t OPERAND_WORD_PLAIN = 1;
+std::vector<uint16_t> operand_word_classes;
+std::vector<OperandWordKind> operand_word_kinds;
+
+// The class number of a (code, row) pair, the pair added when new; unknown
+// when the numbers have run out (the word is then looked up every time).
+uint16_t operand_word_kind_number(int32_t code, uint32_t ref) {
+    for (size_t k = 0; k < operand_word_kinds.size(); ++k)
+        if (operand_word_kinds[k].code == code && operand_word_kinds[k].ref == ref) return static_cast<uint16_t>(k + 2);
+    if (operand_word_kinds.size() + 2 > UINT16_MAX) return OPERAND_WORD_UNKNOWN;
+    operand_word_kinds.push_back(OperandWordKind{code, ref});
+    return static_cast<uint16_t>(operand_word_kinds.size() + 1);
+}
 
 // What the answers of both caches depend on besides the words: the tables,
 // the hooks, the selected device and the interned indices. A cache made
@@ -651,6 +665,7 @@ void lex_check_word_caches() {
     if (now == word_cache_stamp) return;
     for (MnemonicCacheSlot& slot : mnemonic_cache) slot.length = 0;
     operand_word_classes.clear();
+    operand_word_kinds.clear();
     word_cache_stamp = now;
 }
 
@@ -710,26 +725,29 @@ int32_t lex_classify_operand_word(int32_t label_code) {
     if (index >= operand_word_classes.size()) {
         size_t size = operand_word_classes.size() < 1024 ? 1024 : operand_word_classes.size();
         while (size <= index) size *= 2;
-        operand_word_classes.resize(size, OperandWordClass{0, 0, false});
+        operand_word_classes.resize(size, OPERAND_WORD_UNKNOWN);
     }
-    OperandWordClass& known = operand_word_classes[index];
-    if (!known.known) {
+    uint16_t& number = operand_word_classes[index];
+    OperandWordKind kind{0, 0};
+    if (number >= 2) {
+        kind = operand_word_kinds[number - 2];
+    } else if (number == OPERAND_WORD_UNKNOWN) {
         // The register and condition tables first, then the keyword operators.
-        known.code = lex_classify_register(name);
-        known.ref = known.code != 0 ? current_token.value.ref : 0;
-        if (known.code == 0) {
+        kind.code = lex_classify_register(name);
+        kind.ref = kind.code != 0 ? current_token.value.ref : 0;
+        if (kind.code == 0) {
             int32_t keyword = lex_find_keyword_operator(name, keyword_operator_table, 20);
-            if (keyword != TOK_ERROR) known.code = keyword;
+            if (keyword != TOK_ERROR) kind.code = keyword;
         }
-        known.known = true;
+        number = kind.code == 0 ? OPERAND_WORD_PLAIN : operand_word_kind_number(kind.code, kind.ref);
     }
     current_token.value = {};
-    if (known.code == TOK_REGISTER || known.code == TOK_CONDITION) {
-        current_token.value.ref = known.ref;
-        return known.code;
+    if (kind.code == TOK_REGISTER || kind.code == TOK_CONDITION) {
+        current_token.value.ref = kind.ref;
+        return kind.code;
     }
     current_token.value.ref = index;
-    if (known.code != 0) return known.code;
+    if (kind.code != 0) return kind.code;
     if ((scan_flags & SCAN_RAW_NAMES) != 0)
         return label_code == TOK_LOCAL_LABEL ? TOK_LOCAL_NAME : TOK_NAME;
     return lex_make_symbol_token(label_code, name);
