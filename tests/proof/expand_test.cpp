@@ -518,3 +518,45 @@ TEST(Expand, AnInstructionWithExtraCharactersIsOne)
 }
 
 }  // namespace
+
+namespace {
+
+// The scanner takes a carriage return for a blank: a line that begins with
+// one holds an instruction, not a label, and counts in the body.
+TEST(Expand, ACarriageReturnInTheFirstColumnIsABlank)
+{
+    const std::string original = "\t.text\n"               // 1
+                                 "_a:\n"                   // 2
+                                 "\tmov\tw0,w1\n"          // 3
+                                 "\rmov\tw1,w2\n"          // 4
+                                 "\tadd\tw1,w2,w3\n"       // 5
+                                 "\treturn\n"              // 6
+                                 "_b:\n"                   // 7
+                                 "\tmov\tw0,w1\n"          // 8
+                                 "\rmov\tw1,w2\n"          // 9
+                                 "\tadd\tw1,w2,w3\n"       // 10
+                                 "\treturn\n";             // 11
+    const std::string rewritten = "\t.text\n"
+                                  "_a:\n"
+                                  "\trcall\t.LPA0\t; 3 ... 5\n"
+                                  "\treturn\n"
+                                  "_b:\n"
+                                  "\trcall\t.LPA0\t; 8 ... 10\n"
+                                  "\treturn\n"
+                                  "\t.text\n"
+                                  ".LPA0:\t; 3 ... 5 (closed:1)\n"
+                                  ".LPA0.LSB:\n"
+                                  "\tmov\tw0,w1\n"
+                                  "\rmov\tw1,w2\n"
+                                  "\tadd\tw1,w2,w3\n"
+                                  "\treturn\n"
+                                  ".LPA0.LSE:\n";
+    std::string expanded;
+    std::string why;
+    ASSERT_TRUE(proof_expand_abstraction(original, rewritten, expanded, why)) << why;
+    // A copy's instruction is written after a tab, as every copied one.
+    EXPECT_EQ(expanded, "\t.text\n_a:\n\tmov\tw0,w1\n\tmov\tw1,w2\n\tadd\tw1,w2,w3\n\treturn\n"
+                        "_b:\n\tmov\tw0,w1\n\tmov\tw1,w2\n\tadd\tw1,w2,w3\n\treturn\n");
+}
+
+}  // namespace

@@ -40,16 +40,25 @@ Lines split_lines(std::string_view text)
     return lines;
 }
 
-// The assembler's words: a name character or '.' first, then name
-// characters, digits, '.', '#' and '$'.
-bool is_ident_start(char c)
+// The assembler's words: a name character (a letter, '_', '?', '@') or '.'
+// first, then name characters, digits, '.' and '#'; or a word that '$'
+// begins, which takes name characters, digits, '#' and '$' but no '.'.
+bool is_name_char(char c)
 {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.' || c == '$' || c == '?';
+    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '?' || c == '@';
 }
 
-bool is_ident(char c) { return is_ident_start(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '#'; }
+bool is_ident_start(char c) { return is_name_char(c) || c == '.' || c == '$'; }
 
-bool is_space(char c) { return c == ' ' || c == '\t'; }
+bool is_ident(char c) { return is_name_char(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '#'; }
+
+bool is_dollar_ident(char c)
+{
+    return is_name_char(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '#' || c == '$';
+}
+
+// The assembler's blanks: space, tab and carriage return.
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view trim(std::string_view s)
 {
@@ -100,15 +109,23 @@ struct Statement {
     std::string mnemonic;   // lower case, without its size suffix
 };
 
-// The word at the start of `s` (a name, or a numeric label's digits).
-size_t word_length(std::string_view s)
+// The end of the word that starts at `at` (a name, a '$' word, or a
+// numeric label's digits); `at` when no word starts there.
+size_t word_end(std::string_view s, size_t at)
 {
-    size_t n = 0;
-    if (!s.empty() && (is_ident_start(s[0]) || std::isdigit(static_cast<unsigned char>(s[0])) != 0))
+    size_t n = at;
+    if (n < s.size() && s[n] == '$') {
+        while (n < s.size() && is_dollar_ident(s[n]))
+            ++n;
+    } else if (n < s.size() && (is_ident_start(s[n]) || std::isdigit(static_cast<unsigned char>(s[n])) != 0)) {
         while (n < s.size() && is_ident(s[n]))
             ++n;
+    }
     return n;
 }
+
+// The word at the start of `s`.
+size_t word_length(std::string_view s) { return word_end(s, 0); }
 
 // A word in the first column is a label, with or without a ':'; further
 // on, a word followed by ':' is one.
@@ -318,9 +335,7 @@ std::string rename_identifiers(std::string_view code, const std::unordered_map<s
             out += c;
             ++k;
         } else if (is_ident_start(c) && (k == 0 || !is_ident(code[k - 1]))) {
-            size_t n = k;
-            while (n < code.size() && is_ident(code[n]))
-                ++n;
+            const size_t n = word_end(code, k);
             std::string word(code.substr(k, n - k));
             auto found = names.find(word);
             out += found != names.end() ? found->second : word;
