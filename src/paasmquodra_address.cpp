@@ -173,9 +173,10 @@ int tgt_parse_effective_address(uint32_t& word, ResourcePair& arch, ResourcePair
     int status = parse_address_syntax(operand, false);
     if (status != 0) return status;
     word |= tgt_field_address(operand.mode, operand.base->register_number, position);
-    // Writing through a plain [W15] leaves the stack pointer itself alone.
-    bool plain_stack_store = role == ROLE_DESTINATION && operand.mode == MODE_INDIRECT;
-    if (is_stack_pointer(operand.base) && !plain_stack_store) ends_run = 1;
+    // Every W15 operand ends the run, a store through a plain [W15] too: in
+    // a shared body one call level down, W15 stands 4 bytes higher (the
+    // return address), so [W15] would name another slot than at the site.
+    if (is_stack_pointer(operand.base)) ends_run = 1;
     add_address_resources(operand, arch, hazard, role);
     return 0;
 }

@@ -340,12 +340,15 @@ int compare_operands(TgtInstruction& ins) {
     if (tgt_take_byte_suffix()) word |= WORD_COMPARE_BYTE;
     word |= field_wb_shift(wb->register_number);
     ins.arch.uses |= wb->register_mask;
+    // Compared one call level down, W15 would hold 4 more than at the site.
+    tgt_note_stack_pointer(ins, wb);
     status = match_expect_comma();
     const RegisterEntry* wn = nullptr;
     if (status == 0) status = tgt_parse_w_register(wn);
     if (status != 0) return status;
     word |= field_ws(wn->register_number);
     ins.arch.uses |= wn->register_mask;
+    tgt_note_stack_pointer(ins, wn);
     if (!branch) return 0;
     status = match_expect_comma();
     if (status == 0)

@@ -163,7 +163,7 @@ TEST(Entry, AbstractionBlocks) {
                           "\treset\n"       // an ordinary instruction here
                           "\tclrwdt\n"
                           "\tulnk\n"        // ends the block unrecorded
-                          "\tinc\tw0, [w15]\n"  // a plain [W15] destination stays
+                          "\tinc\tw0, [w15]\n"  // a plain [W15] destination ends it too
                           "\tswap\tw15\n"   // W15 ends the block
                           "\tpreturn\n"
                           "\tinc\t[w15++], w0\n"
@@ -176,7 +176,6 @@ TEST(Entry, AbstractionBlocks) {
     EXPECT_EQ(abstraction_blocks(), (std::vector<Cells>{{0x000000, 0x060000},
                                                          {0xFD8001},
                                                          {0xFD8002, 0xFE0000, 0xFE6000},
-                                                         {0xE80F80},
                                                          {0x060000},
                                                          {0xEA8203},
                                                          {0xE90284}}));

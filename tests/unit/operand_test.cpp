@@ -682,13 +682,13 @@ TEST_F(Operand, StackPointerOperandsEndTheRun) {
     } cases[] = {
         {false, "W15", ROLE_SOURCE, 1},
         {false, "W15", ROLE_DESTINATION, 1},
-        {false, "[W15]", ROLE_DESTINATION, 0},  // a plain store through the stack pointer
+        {false, "[W15]", ROLE_DESTINATION, 1},  // a plain store: one call level down it names another slot
         {false, "[W15]", ROLE_SOURCE, 1},
         {false, "[W15]", ROLE_BOTH, 1},
         {false, "[W15++]", ROLE_DESTINATION, 1},
         {false, "[--W15]", ROLE_SOURCE, 1},
         {false, "[W14]", ROLE_SOURCE, 0},
-        {true, "[W15]", ROLE_DESTINATION, 1},  // the indexed parser has no exception
+        {true, "[W15]", ROLE_DESTINATION, 1},  // and so in the indexed parser
         {true, "[W15+W2]", ROLE_SOURCE, 1},
         {true, "[W2+W15]", ROLE_DESTINATION, 1},
         {true, "W15", ROLE_SOURCE, 1},
