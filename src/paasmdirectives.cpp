@@ -369,8 +369,17 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
     ExprValue value;
     if (expr_evaluate(value) != 0) return -1;
     if (value.value_class == CLASS_EXTERNAL || value.value_class == CLASS_DIFFERENCE ||
-        value.value_class == CLASS_NEGATED)
+        value.value_class == CLASS_NEGATED) {
+        // A name that no statement declares or defines is external only
+        // from pass 2 on: pass 1 found it unknown and counted the equate's
+        // symbol as defined here all the same. So does pass 2, or a later
+        // equate of the symbol would be refused in pass 1 only and
+        // everything it sizes would move between the passes.
+        if (!dir_pass1() && value.symbol != nullptr && value.symbol->scope == SCOPE_LOCAL &&
+            (symbol->flags & SYM_DEFINED_PASS1) != 0)
+            symbol->flags = dir_flag_set(symbol->flags, SYM_DEFINED_PASS2);
         return 12;
+    }
 
     // A redefinition is checked unless both this statement and the
     // symbol's earlier definition are .set.
