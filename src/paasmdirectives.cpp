@@ -15,6 +15,7 @@
 #include "paasmlist.h"
 #include "paasmmatch.h"
 #include "paasmomf.h"
+#include "paasmpa.h"
 
 namespace {
 
@@ -276,8 +277,11 @@ void dir_dispatch(const SymbolKey& label, const DirectiveEntry* entry) {
     if (row == nullptr) diag_fatal(1, "../src/paasmdirectives", 306);
 
     // What puts something at the location counter is a fence for the
-    // scheduler in the section it goes into.
-    if (row->takes_label || row->kind == DirKind::align) sched_record_data();
+    // scheduler and for the abstraction in the section it goes into.
+    if (row->takes_label || row->kind == DirKind::align) {
+        sched_record_data();
+        pa_record_data();
+    }
 
     int result = 0;
     switch (row->kind) {

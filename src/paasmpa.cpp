@@ -191,4 +191,12 @@ void pa_record_label(Symbol* symbol) {
     }
 }
 
+// Data or space put into the section of the block being recorded ends the
+// block: a rewrite of a sequence around it would write it before the call
+// and move it, and every address after it, against the instructions.
+void pa_record_data() {
+    if (pass_number < 2) return;
+    if (recording_block != nullptr && recording_block->section == current_section) pa_end_block();
+}
+
 void pa_end_block() { recording_block = nullptr; }

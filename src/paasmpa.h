@@ -88,6 +88,8 @@ void pa_record_two_words(const uint32_t words[2], Symbol* symbol);
 void pa_record_instruction(int32_t size, const PaEncoding& encoding);
 void pa_record_label(Symbol* symbol);
 // Ends the current block; harmless when none is open.
+// Data or space in the current section: the block of its instructions ends.
+void pa_record_data();
 void pa_end_block();
 PaInstruction* pa_append_instruction(int32_t size, const PaEncoding& encoding);
 PaBlock* pa_new_block(PaBlockList& list, Section* section);
