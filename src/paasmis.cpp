@@ -55,6 +55,10 @@ SchedInstruction* closed_in_place = nullptr;
 // The labels that CALL, GOTO or RCALL name, in pass 1 and pass 2.
 std::unordered_set<const Symbol*> transfer_targets;
 
+// The labels whose addresses data in program memory holds, in pass 1 and
+// pass 2: moving one would change that data.
+std::unordered_set<const Symbol*> data_labels;
+
 // How many of the next instructions still keep their places (after DISI),
 // and the count that the instruction being encoded asked for, which starts
 // with the instruction after it.
@@ -121,6 +125,7 @@ void sched_begin_pass() {
         schedule_open_block = nullptr;
         loop_end_labels.clear();
         transfer_targets.clear();
+        data_labels.clear();
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
     sched_forget_pass_state();
@@ -144,6 +149,7 @@ void sched_reset_run() {
     schedule_open_block = nullptr;
     loop_end_labels.clear();
     transfer_targets.clear();
+    data_labels.clear();
     sched_forget_pass_state();
 }
 
@@ -267,7 +273,7 @@ void sched_record_label(Symbol* symbol) {
     if (!sched_recording()) return;
     closed_in_place = nullptr;
     if (symbol->scope == SCOPE_GLOBAL || (symbol->flags & SYM_BRANCH_TARGET) != 0 ||
-        transfer_targets.count(symbol) != 0) {
+        transfer_targets.count(symbol) != 0 || data_labels.count(symbol) != 0) {
         main_source.marks[3] = ' ';
         sched_end_block();
         stretch_before = schedule_block_tail;
@@ -297,6 +303,10 @@ void sched_keep_in_place(int32_t count) {
 
 void sched_note_transfer_target(const Symbol* label) {
     if (label != nullptr && (option_flags & OPT_SCHEDULE) != 0) transfer_targets.insert(label);
+}
+
+void sched_note_data_label(const Symbol* label) {
+    if (label != nullptr && (option_flags & OPT_SCHEDULE) != 0) data_labels.insert(label);
 }
 
 void sched_note_loop_end(const Symbol* label) {
