@@ -298,3 +298,56 @@ TEST(SchedCheck, ExtraTextAfterAnExpressionNamesNoLabel)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CodeSections, TheAttributesOfANewSectionTellCodeFromData)
+{
+    struct Row {
+        const char* operand;
+        bool code;
+    };
+    const Row rows[] = {
+        {"text_b", true},                       // no attributes
+        {"text_b,code", true},
+        {"aux_b,auxflash", true},
+        {"aux_c,auxpsv", true},
+        {"tbl,psv", false},
+        {"buf,bss", false},
+        {"vars,data,near", false},
+        {"place,address(0x800),code", true},    // a group is skipped
+        {"place,address(f(1)),code", true},
+        {"keep,data,code", true},               // any entry
+        {"up,CODE", false},                     // compared as written
+        {"up,codes", false},
+        {"up,data extra,code", false},          // the list ends at the extra word
+        {"fl,\"x\"", true},
+        {"fl,\"xr\"", true},
+        {"fl,\"ax\"", false},
+        {"fl,\"\"", false},
+        {"odd,5", true},                        // neither word nor string
+        {"\"quoted\",data", false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(proof_new_section_is_code(row.operand), row.code) << row.operand;
+}
+
+TEST(CodeSections, OnlyNopsInCodeSectionsAreCounted)
+{
+    const std::string head = "\t.section\t.text,code\t; [+:1]\n\tpbra\t.L2\t; [+:2]\n";
+    EXPECT_EQ(proof_count_added_nops(head + "\tnop\n"), 1u);
+    // A data section made here, then selected again by its name alone.
+    EXPECT_EQ(proof_count_added_nops(head + "\t.section\ttbl,psv\t; [+:3]\n\tnop\n"
+                                            "\t.text\t; [+:4]\n\tnop\n"
+                                            "\t.section\tTBL\t; [+:5]\n\tnop\n"),
+              1u);
+    // The default data sections, whatever a later statement names for them.
+    EXPECT_EQ(proof_count_added_nops(head + "\t.data\t; [+:3]\n\tnop\n\t.section\t.bss,code\t; [+:4]\n\tnop\n"
+                                            "\t.section\t.data\t; [+:5]\n\tnop\n"),
+              0u);
+    // A new section without attributes is code; a pop returns to data.
+    EXPECT_EQ(proof_count_added_nops(head + "\t.data\t; [+:3]\n\t.pushsection\ttext_c\t; [+:4]\n\tnop\n"
+                                            "\t.popsection\t; [+:5]\n\tnop\n"),
+              1u);
+}
+
+}  // namespace

@@ -1794,14 +1794,96 @@ bool proof_check_schedule(std::string_view original, std::string_view scheduled,
     return checker.run(output, why);
 }
 
+namespace {
+
+// Which sections hold program memory: the default ones by name, and every
+// other by the attributes of the statement that made it, since a later
+// statement that names a section only selects it. Names compare ignoring
+// letter case.
+class CodeSections {
+public:
+    // The current section holds program memory.
+    bool code() const { return current_; }
+
+    void after(const Statement& st) {
+        if (st.kind != Kind::directive) return;
+        if (st.directive == ".text") {
+            current_ = true;
+        } else if (st.directive == ".data") {
+            current_ = false;
+        } else if (st.directive == ".section" || st.directive == ".pushsection") {
+            if (st.directive == ".pushsection") stack_.push_back(current_);
+            if (!st.operands.empty()) current_ = select(st.operand_text);
+        } else if (st.directive == ".popsection" && !stack_.empty()) {
+            current_ = stack_.back();
+            stack_.pop_back();
+        }
+    }
+
+private:
+    bool select(const std::string& operand_text) {
+        const std::vector<std::string> operands = split_operands(operand_text);
+        std::string name = lower(operands[0]);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        if (name == "*") return proof_new_section_is_code(operand_text);  // a name of its own, never again
+        const auto known = kinds_.find(name);
+        if (known != kinds_.end()) return known->second;
+        const bool code = proof_new_section_is_code(operand_text);
+        kinds_.emplace(name, code);
+        return code;
+    }
+
+    bool current_ = true;
+    std::vector<bool> stack_;
+    std::unordered_map<std::string, bool> kinds_ = {{".text", true}, {".data", false}, {".bss", false}};
+};
+
+}  // namespace
+
+bool proof_new_section_is_code(std::string_view operand_text) {
+    const std::vector<std::string> operands = split_operands(operand_text);
+    if (operands.size() < 2) return true;
+    const std::string_view first = operands[1];
+    if (!first.empty() && first.front() == '"') return first.size() > 1 && first[1] == 'x';
+    if (first.empty() || !is_name_start(first.front())) return true;
+    // A list of attribute words, each perhaps with a parenthesised group;
+    // anything else after an entry ends the list.
+    for (size_t k = 1; k < operands.size(); ++k) {
+        const std::string_view entry = operands[k];
+        size_t end = 0;
+        while (end < entry.size() && is_word_char(entry[end]) && entry[end] != '#' && entry[end] != '?') ++end;
+        const std::string_view word = entry.substr(0, end);
+        if (word == "code" || word == "auxflash" || word == "auxpsv") return true;
+        std::string_view rest = trim(entry.substr(end));
+        if (!rest.empty() && rest.front() == '(') {
+            int depth = 0;
+            size_t at = 0;
+            for (; at < rest.size(); ++at) {
+                if (rest[at] == '(') ++depth;
+                else if (rest[at] == ')' && --depth == 0) break;
+            }
+            rest = at < rest.size() ? trim(rest.substr(at + 1)) : std::string_view();
+        }
+        if (!rest.empty()) break;
+    }
+    return false;
+}
+
 size_t proof_count_added_nops(std::string_view scheduled) {
     size_t count = 0;
     size_t at = 0;
+    CodeSections sections;
     while (at < scheduled.size()) {
         size_t end = scheduled.find('\n', at);
         if (end == std::string_view::npos) end = scheduled.size();
-        if (scheduled.substr(at, end - at) == "\tnop") ++count;
+        const std::string_view line = scheduled.substr(at, end - at);
         at = end + 1;
+        if (line == "\tnop") {
+            if (sections.code()) ++count;
+            continue;
+        }
+        const size_t note = line.rfind("\t; [");
+        sections.after(parse_statement(note == std::string_view::npos ? line : line.substr(0, note)));
     }
     return count;
 }

@@ -32,8 +32,15 @@ bool proof_check_schedule(std::string_view original, std::string_view scheduled,
                           std::string& why);
 
 // The number of nop lines the scheduler added (lines "\tnop" without an
-// annotation).
+// annotation) where they go into program memory: in a code section.
 size_t proof_count_added_nops(std::string_view scheduled);
+
+// Does a `.section` operand (name and attributes) make a code section,
+// when the name is new? Without attributes, or with something that is
+// neither an attribute word nor a string, it does; a word list does when an
+// entry is exactly "code", "auxflash" or "auxpsv"; a flags string does when
+// it starts with 'x'.
+bool proof_new_section_is_code(std::string_view operand_text);
 
 // Program memory of the original and of the assembled scheduled source,
 // each as its instruction words in address order: the scheduled program
