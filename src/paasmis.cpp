@@ -11,7 +11,8 @@
 // location counter keeps its address: it is a block of its own, a branch
 // keeps no slots to fill, and no nop goes where it would move what '.'
 // names against the instruction. Data or space in the section ends the
-// block too: nothing moves across it.
+// block too: nothing moves across it, and a skip or REPEAT before it keeps
+// its place with the instruction it acts on.
 #include "paasmis.h"
 
 #include "paasmdriver.h"
@@ -288,8 +289,12 @@ void sched_record_label(Symbol* symbol) {
 // ends their block and their stretch, as a label that is jumped to does:
 // what runs into it may be instructions written as data, which nothing may
 // cross, and an instruction moved across it would move it.
+// Data between a skip or REPEAT and the instruction it acts on leaves that
+// instruction its shadow, whether or not the data takes words: the skip
+// keeps its place as a block of its own and the instruction still joins it.
 void sched_record_data() {
     if (!sched_recording() || open_block_section != current_section) return;
+    if (pending_shadow != 0) sched_isolate_last_record();
     sched_end_block();
     stretch_before = schedule_block_tail;
     location_in_stretch = false;
