@@ -274,13 +274,13 @@ const ExpandCase expand_cases[] = {
      "\tmov\t[w14],w1\n"
      "\tinc\tw1,w1\n"
      "\treturn\n",
-     // The directive kept from the site's lines stays before the site.
+     // The directive kept from the site's lines stays before the site; the
+     // label goes on the line of the instruction it stood before.
      "\t.text\n"
      "_f:\n"
      "\t.loc 1 4 0\n"
      "\tmov\tw0,[w14]\n"
-     ".LVL1:\n"
-     "\tmov\t[w14],w1\n"
+     ".LVL1:\tmov\t[w14],w1\n"
      "\tinc\tw1,w1\n"
      "\treturn\n"
      "_g:\n"
@@ -557,6 +557,50 @@ TEST(Expand, ACarriageReturnInTheFirstColumnIsABlank)
     // A copy's instruction is written after a tab, as every copied one.
     EXPECT_EQ(expanded, "\t.text\n_a:\n\tmov\tw0,w1\n\tmov\tw1,w2\n\tadd\tw1,w2,w3\n\treturn\n"
                         "_b:\n\tmov\tw0,w1\n\tmov\tw1,w2\n\tadd\tw1,w2,w3\n\treturn\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A label on the instruction that a REPEAT acts on stays on that line in
+// every copy: a label line of its own there would be a statement between
+// the REPEAT and its instruction, which the assembler refuses.
+TEST(Expand, ALabelOnARepeatedInstructionStaysOnItsLine)
+{
+    const std::string original = "\t.text\n"               // 1
+                                 "_a:\n"                   // 2
+                                 "\tmov.b\tw7,[w14+10]\n"  // 3
+                                 "\trepeat\t#17\n"         // 4
+                                 "k\tdiv.sw\tw8,w9\n"       // 5
+                                 "\tmov\tw0,[w2]\n"        // 6
+                                 "\tmov.b\tw7,[w14+10]\n"  // 7
+                                 "\trepeat\t#17\n"         // 8
+                                 "\tdiv.sw\tw8,w9\n"       // 9
+                                 "\tmov\tw0,[w2]\n"        // 10
+                                 "\treturn\n";             // 11
+    const std::string rewritten = "\t.text\n"
+                                  "_a:\n"
+                                  "\trcall\t.LPA0\t; 3 ... 6\n"
+                                  "\trcall\t.LPA0\t; 7 ... 10\n"
+                                  "\treturn\n"
+                                  "\t.text\n"
+                                  ".LPA0:\t; 3 ... 6 (closed:1)\n"
+                                  ".LPA0.LSB:\n"
+                                  "\tmov.b\tw7,[w14+10]\n"
+                                  "\trepeat\t#17\n"
+                                  "k\tdiv.sw\tw8,w9\n"
+                                  "\tmov\tw0,[w2]\n"
+                                  "\treturn\n"
+                                  ".LPA0.LSE:\n";
+    std::string expanded;
+    std::string why;
+    ASSERT_TRUE(proof_expand_abstraction(original, rewritten, expanded, why)) << why;
+    // The second copy's label gets a name of its own.
+    EXPECT_EQ(expanded, "\t.text\n_a:\n"
+                        "\tmov.b\tw7,[w14+10]\n\trepeat\t#17\nk:\tdiv.sw\tw8,w9\n\tmov\tw0,[w2]\n"
+                        "\tmov.b\tw7,[w14+10]\n\trepeat\t#17\nk.x1:\tdiv.sw\tw8,w9\n\tmov\tw0,[w2]\n"
+                        "\treturn\n");
 }
 
 }  // namespace

@@ -594,7 +594,13 @@ private:
                 if (before > 0 && static_cast<size_t>(before) <= instruction_ends_.size())
                     at = instruction_ends_[before - 1];
             }
-            inserts.emplace_back(at, w.text + "\n");
+            // Before a line of the copy the labels go on that line (it may
+            // be the instruction a skip or REPEAT acts on); after the last
+            // one, on a line of their own.
+            std::string joined;
+            for (std::string_view label : read_statement(w.text).labels)
+                joined.append(label).append(":");
+            inserts.emplace_back(at, at < out_.size() ? joined : w.text + "\n");
         }
         waiting_.clear();
         for (auto it = inserts.rbegin(); it != inserts.rend(); ++it)
@@ -711,13 +717,17 @@ private:
         return names;
     }
 
+    // The labels of a copied line. Those of an instruction stay on its
+    // line: a label line of its own between a skip or REPEAT and the
+    // instruction it acts on would be a statement between the two.
     bool emit_labels(const Statement& st, const std::unordered_map<std::string, std::string>& names)
     {
+        const bool same_line = st.kind == Kind::instruction;
         for (std::string_view label : st.labels) {
             if (is_writer_label(label))
                 continue;
             auto found = names.find(std::string(label));
-            out_.append(found != names.end() ? found->second : std::string(label)).append(":\n");
+            out_.append(found != names.end() ? found->second : std::string(label)).append(same_line ? ":" : ":\n");
         }
         return true;
     }
