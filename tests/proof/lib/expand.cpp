@@ -594,17 +594,19 @@ private:
                 if (before > 0 && static_cast<size_t>(before) <= instruction_ends_.size())
                     at = instruction_ends_[before - 1];
             }
-            // Before a line of the copy the labels go on that line (it may
-            // be the instruction a skip or REPEAT acts on); after the last
-            // one, on a line of their own.
-            std::string joined;
-            for (std::string_view label : read_statement(w.text).labels)
-                joined.append(label).append(":");
-            inserts.emplace_back(at, at < out_.size() ? joined : w.text + "\n");
+            inserts.emplace_back(at, w.text);
         }
         waiting_.clear();
-        for (auto it = inserts.rbegin(); it != inserts.rend(); ++it)
-            out_.insert(it->first, it->second);
+        // Before an instruction line that has no label yet, the label goes
+        // on that line (it may be the instruction a skip or REPEAT acts on);
+        // anywhere else on a line of its own.
+        for (auto it = inserts.rbegin(); it != inserts.rend(); ++it) {
+            const std::vector<std::string_view> labels = read_statement(it->second).labels;
+            if (labels.size() == 1 && it->first < out_.size() && out_[it->first] == '\t')
+                out_.insert(it->first, std::string(labels.front()) + ":");
+            else
+                out_.insert(it->first, it->second + "\n");
+        }
     }
 
     bool original_has_instruction(long line) const
@@ -722,13 +724,16 @@ private:
     // instruction it acts on would be a statement between the two.
     bool emit_labels(const Statement& st, const std::unordered_map<std::string, std::string>& names)
     {
-        const bool same_line = st.kind == Kind::instruction;
+        std::vector<std::string> kept;
         for (std::string_view label : st.labels) {
             if (is_writer_label(label))
                 continue;
             auto found = names.find(std::string(label));
-            out_.append(found != names.end() ? found->second : std::string(label)).append(same_line ? ":" : ":\n");
+            kept.push_back(found != names.end() ? found->second : std::string(label));
         }
+        // A line holds one label at most: any others go on lines before it.
+        for (size_t n = 0; n < kept.size(); ++n)
+            out_.append(kept[n]).append(n + 1 == kept.size() && st.kind == Kind::instruction ? ":" : ":\n");
         return true;
     }
 
