@@ -373,8 +373,11 @@ bool parse_offset(std::string_view s, long& value, size_t& used)
 
 // The code of a statement that runs `depth` call levels below its site,
 // with every W15-relative offset given back the return addresses pushed on
-// the way. False when the statement uses W15 in a way that no offset can
-// correct.
+// the way. A plain [W15] keeps its text: the writer moves only the moves
+// with an offset into a body, and a plain [W15] it copies as written is a
+// destination, the free word above the stack wherever that stands (read,
+// it would be another word than the site's). False when the statement uses
+// W15 in a way that no offset can correct.
 bool relocate_stack_operands(std::string_view code, int depth, std::string& out, std::string& why)
 {
     out.clear();
@@ -398,16 +401,18 @@ bool relocate_stack_operands(std::string_view code, int depth, std::string& out,
             why = "the stack pointer used as a register below the site: " + std::string(trim(code));
             return false;
         }
-        if (after.substr(0, 3) == "++]" || after.substr(0, 3) == "--]") {
+        if (!after.empty() && after.front() == ']' && after.find(',') != std::string_view::npos) {
+            why = "the word above the stack read below the site: " + std::string(trim(code));
+            return false;
+        }
+        if (after.substr(0, 3) == "++]" || after.substr(0, 3) == "--]" || (!after.empty() && after.front() == ']')) {
             out += code.substr(k, 3);
             k += 3;
             continue;
         }
         long offset = 0;
         size_t used = 0;
-        if (!after.empty() && after.front() == ']') {
-            used = 0;
-        } else if (!after.empty() && (after.front() == '+' || after.front() == '-') &&
+        if (!after.empty() && (after.front() == '+' || after.front() == '-') &&
                    parse_offset(after.substr(1), offset, used) && after.substr(1 + used, 1) == "]") {
             if (after.front() == '-')
                 offset = -offset;
