@@ -351,3 +351,31 @@ TEST(CodeSections, OnlyNopsInCodeSectionsAreCounted)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
+{
+    // The instruction moved one word up past MOV W2,W3. A '.' that stands
+    // after the expression has ended, or after the operands its form takes,
+    // is extra text that nothing reads; a word that begins with '.' is a
+    // name. Only a '.' that the operands read gives another value there.
+    const auto pair = [](const std::string& instruction, bool swapped) {
+        const std::string head = "\t.section\t.text,code\n_f:\n";
+        if (!swapped) return head + "\tmov\tw2,w3\n\t" + instruction + "\n";
+        return std::string("\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\t") + instruction +
+               "\t; [-:4]\n\tmov\tw2,w3\t; [-:3]\n";
+    };
+    for (const std::string unread : {"xor\t.global\t.", "xor\t.global\t._x\t.[y\tw-F6,w0", "inc\tx,wreg,.",
+                                     "mov.d\t0x50MMon\t.,0x800", "xor\t..x", "mov\tw4,x\t.+2"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(pair(unread, false), pair(unread, true), false, why)) << unread << ": " << why;
+    }
+    for (const std::string read : {"xor\t.", "inc\t.,wreg", "mov\t.+2,w4", "xor\t(.)", "mov\tw4,x-.", "mov\t#x-.,w4"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(pair(read, false), pair(read, true), false, why)) << read;
+        EXPECT_NE(why.find("location counter"), std::string::npos) << read << ": " << why;
+    }
+}
+
+}  // namespace

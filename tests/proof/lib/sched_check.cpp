@@ -279,12 +279,19 @@ public:
     explicit Modeller(const std::unordered_map<std::string, std::string>& aliases) : aliases_(aliases) {}
 
     std::optional<Model> model(const Statement& st) const;
+    // The operands that the program reads, in their text: an expression
+    // that ends before its operand does leaves the rest of the statement
+    // unread, and so do the operands after those that the instruction's
+    // form takes (the longest leading run that the model reads as a form;
+    // all of them when no run is one).
+    std::vector<std::string> operands_read(const Statement& st) const;
 
 private:
     const std::unordered_map<std::string, std::string>& aliases_;
 
     std::optional<Operand> register_named(std::string_view text) const;
     Operand operand(const std::string& text) const;
+    std::vector<Operand> read_operands(const std::vector<std::string>& texts) const;
     std::optional<Model> model_operands(const Statement& st) const;
     bool dsp_operands(const Statement& st, size_t first, uint32_t other, Resources& r) const;
 };
@@ -558,10 +565,9 @@ std::optional<Model> Modeller::model(const Statement& st) const {
     return model_operands(st);
 }
 
-std::optional<Model> Modeller::model_operands(const Statement& st) const {
-    const std::string& m = st.mnemonic;
+std::vector<Operand> Modeller::read_operands(const std::vector<std::string>& texts) const {
     std::vector<Operand> ops;
-    for (const std::string& text : st.operands) {
+    for (const std::string& text : texts) {
         ops.push_back(operand(text));
         // An expression that ends before its operand does leaves the rest
         // of the statement unread: `dec 3#d00, wreg` is DEC 3, result to 3.
@@ -573,6 +579,28 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
         op.text = std::string(trim(std::string_view(text).substr(0, skip + end)));
         break;
     }
+    return ops;
+}
+
+std::vector<std::string> Modeller::operands_read(const Statement& st) const {
+    const std::vector<Operand> ops = read_operands(st.operands);
+    size_t taken = ops.size();
+    Statement prefix = st;
+    for (size_t k = ops.size() + 1; k-- > 0;) {
+        prefix.operands.assign(st.operands.begin(), st.operands.begin() + static_cast<std::ptrdiff_t>(k));
+        if (model_operands(prefix)) {
+            taken = k;
+            break;
+        }
+    }
+    std::vector<std::string> texts;
+    for (size_t k = 0; k < taken; ++k) texts.push_back(ops[k].text);
+    return texts;
+}
+
+std::optional<Model> Modeller::model_operands(const Statement& st) const {
+    const std::string& m = st.mnemonic;
+    const std::vector<Operand> ops = read_operands(st.operands);
     const size_t n = ops.size();
     Model out;
     Resources& r = out.res;
@@ -1196,23 +1224,24 @@ bool is_location_at(const std::string& text, size_t i) {
     return !before && !after;
 }
 
-// Does an operand mention the location counter?
-bool uses_location(const Statement& st) {
-    for (size_t i = 0; i < st.operand_text.size(); ++i)
-        if (is_location_at(st.operand_text, i)) return true;
+// Does an operand that the program reads mention the location counter?
+bool uses_location(const std::vector<std::string>& operands) {
+    for (const std::string& text : operands)
+        for (size_t i = 0; i < text.size(); ++i)
+            if (is_location_at(text, i)) return true;
     return false;
 }
 
-// Is every '.' standing alone in the operands followed by '+' (after
+// Is every '.' standing alone in these operands followed by '+' (after
 // blanks), a reference ahead of the instruction?
-bool location_ahead_only(const Statement& st) {
-    const std::string& text = st.operand_text;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (!is_location_at(text, i)) continue;
-        size_t k = i + 1;
-        while (k < text.size() && is_blank(text[k])) ++k;
-        if (k >= text.size() || text[k] != '+') return false;
-    }
+bool location_ahead_only(const std::vector<std::string>& operands) {
+    for (const std::string& text : operands)
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (!is_location_at(text, i)) continue;
+            size_t k = i + 1;
+            while (k < text.size() && is_blank(text[k])) ++k;
+            if (k >= text.size() || text[k] != '+') return false;
+        }
     return true;
 }
 
@@ -1725,9 +1754,10 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
                 why = describe(p_, o.line) + " was moved across a label that is jumped to or data";
                 return false;
             }
-            if (uses_location(st)) {
+            const std::vector<std::string> read = modeller_.operands_read(st);
+            if (uses_location(read)) {
                 if (offset[static_cast<size_t>(o.line)] != here.words ||
-                    (here.nops_before > 0 && !location_ahead_only(st))) {
+                    (here.nops_before > 0 && !location_ahead_only(read))) {
                     why = describe(p_, o.line) + " uses the location counter but was moved to another address";
                     return false;
                 }
