@@ -349,6 +349,35 @@ const ExpandCase expand_cases[] = {
      "nop.x1:\n"
      "\tnop\n"
      "\tbra\tnop.x1\n"},
+
+    {"a carriage return ends the mnemonic as a tab does; the operand after it is renamed",
+     "\t.text\n"        // 1
+     "_a:\n"            // 2
+     ".L3:\n"           // 3
+     "\tnop\n"          // 4
+     "\tbra\r.L3\n"     // 5
+     "_b:\n"            // 6
+     ".L9:\n"           // 7
+     "\tnop\n"          // 8
+     "\tbra\t.L9\n",    // 9
+     "\t.text\n"
+     "_a:\n"
+     ".LPA0:\t; 3 ... 5 (opencode:0)\n"
+     ".L3:\n"
+     "\tnop\n"
+     "\tbra\r.L3\n"
+     "_b:\n"
+     "\tbra\t.LPA0\t; 7 ... 9\n",
+     // The copy branches to its own label, not back into _a.
+     "\t.text\n"
+     "_a:\n"
+     ".L3:\n"
+     "\tnop\n"
+     "\tbra\r.L3\n"
+     "_b:\n"
+     ".L3.x1:\n"
+     "\tnop\n"
+     "\tbra\r.L3.x1\n"},
 };
 
 class Expand : public testing::TestWithParam<ExpandCase> {};

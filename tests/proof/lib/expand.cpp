@@ -684,7 +684,7 @@ private:
     {
         // Only the operands name labels; the mnemonic keeps its word even
         // when a label of the copy is spelt the same.
-        const size_t blank = st.rest.find_first_of(" \t");
+        const size_t blank = st.rest.find_first_of(" \t\r");
         std::string code = blank == std::string_view::npos
                                ? std::string(st.rest)
                                : std::string(st.rest.substr(0, blank)) +
@@ -694,7 +694,7 @@ private:
                 return fail("a frame set up or dropped below the site: " + code + " (" + where(k) + ")");
             if (is_transfer(st.mnemonic)) {
                 // Only a branch to a label of the same copy stays inside it.
-                const size_t blank = st.rest.find_first_of(" \t");
+                const size_t blank = st.rest.find_first_of(" \t\r");
                 std::string_view operands = blank == std::string_view::npos ? std::string_view() : trim(st.rest.substr(blank));
                 const size_t comma = operands.rfind(',');
                 const std::string target(trim(comma == std::string_view::npos ? operands : operands.substr(comma + 1)));
