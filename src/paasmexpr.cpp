@@ -5,6 +5,7 @@
 
 #include "paasmdiag.h"
 #include "paasmdriver.h"
+#include "paasmis.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
 #include "paasmsym.h"
@@ -49,6 +50,11 @@ void expr_take_symbol(ExprValue& value, Symbol* symbol) {
         value.symbol = symbol;
         value.section = symbol->section;
     }
+    // What program memory holds changes when a label of program memory
+    // that it names moves: the scheduler keeps such a label in place.
+    if (current_section != nullptr && (current_section->memory_kind & MEMORY_PROGRAM) != 0 &&
+        symbol->section != nullptr && (symbol->section->memory_kind & MEMORY_PROGRAM) != 0)
+        sched_note_data_label(symbol);
     uint8_t defined = pass_number <= 1 ? SYM_DEFINED_PASS1 : SYM_DEFINED_PASS2;
     value.forward_ref = (symbol->flags & defined) == 0 ? 1 : 0;
     if (pass_number >= 2 && symbol->value_class == CLASS_UNKNOWN) diag_error(7, symbol->name);

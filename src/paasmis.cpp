@@ -56,8 +56,8 @@ SchedInstruction* closed_in_place = nullptr;
 // The labels that CALL, GOTO or RCALL name, in pass 1 and pass 2.
 std::unordered_set<const Symbol*> transfer_targets;
 
-// The labels whose addresses data in program memory holds, in pass 1 and
-// pass 2: moving one would change that data.
+// The labels whose addresses data or instructions in program memory hold,
+// in pass 1 and pass 2: moving one would change those words.
 std::unordered_set<const Symbol*> data_labels;
 
 // How many of the next instructions still keep their places (after DISI),

@@ -79,8 +79,8 @@ void sched_keep_in_place(int32_t count);
 // A call or jump names the label by its address (CALL, GOTO, RCALL): like a
 // branch target, the label ends the scheduling block.
 void sched_note_transfer_target(const Symbol* label);
-// Data in program memory holds the label's address: the label, too, ends
-// the scheduling block, so that it keeps its place.
+// Data or an instruction in program memory holds the label's address: the
+// label, too, ends the scheduling block, so that it keeps its place.
 void sched_note_data_label(const Symbol* label);
 SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
