@@ -289,39 +289,6 @@ const ExpandCase expand_cases[] = {
      "\tinc\tw1,w1\n"
      "\treturn\n"},
 
-    {"a plain [w15] destination in a closed body is the word above the stack at any depth",
-     "\t.text\n"                 // 1
-     "_f:\n"                     // 2
-     "\tinc\tw0,[w15]\n"         // 3
-     "\tadd\tw1,w2,w3\n"         // 4
-     "\treturn\n"                // 5
-     "_g:\n"                     // 6
-     "\tinc\tw0,[w15]\n"         // 7
-     "\tadd\tw1,w2,w3\n"         // 8
-     "\treturn\n",               // 9
-     "\t.text\n"
-     "_f:\n"
-     "\trcall\t.LPA0\t; 3 ... 4\n"
-     "\treturn\n"
-     "_g:\n"
-     "\trcall\t.LPA0\t; 7 ... 8\n"
-     "\treturn\n"
-     "\t.text\n"
-     ".LPA0:\t; 3 ... 4 (closed:1)\n"
-     "\tinc\tw0,[w15]\n"
-     "\tadd\tw1,w2,w3\n"
-     "\treturn\n",
-     // No offset to give back: INC has no [Wn+lit] form, and none is meant.
-     "\t.text\n"
-     "_f:\n"
-     "\tinc\tw0,[w15]\n"
-     "\tadd\tw1,w2,w3\n"
-     "\treturn\n"
-     "_g:\n"
-     "\tinc\tw0,[w15]\n"
-     "\tadd\tw1,w2,w3\n"
-     "\treturn\n"},
-
     {"a label spelt like a mnemonic is renamed where it is an operand only",
      "\t.text\n"        // 1
      "_a:\n"            // 2
@@ -434,10 +401,14 @@ const RefusedCase refused_cases[] = {
      SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
            "\tmov\tw15,w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",
      "stack pointer used as a register"},
-    {"the body reads the word above the stack",
+    {"the body reads a plain [w15]",
      SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
            "\tmov\t[w15],w0\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",
-     "word above the stack read"},
+     "plain [w15] below the site"},
+    {"the body writes through a plain [w15]: one level down it is the word above the site's",
+     SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
+           "\tinc\tw0,[w15]\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",
+     "plain [w15] below the site"},
     {"the body sets up a frame",
      SITES ".LPA0:\t; 5 ... 8 (closed:1)\n"
            "\tlnk\t#2\n\tmov\t[w15-12],w1\n\tadd\tw0,w1,w0\n\tmov\tw0,[w2]\n\treturn\n",

@@ -373,11 +373,11 @@ bool parse_offset(std::string_view s, long& value, size_t& used)
 
 // The code of a statement that runs `depth` call levels below its site,
 // with every W15-relative offset given back the return addresses pushed on
-// the way. A plain [W15] keeps its text: the writer moves only the moves
-// with an offset into a body, and a plain [W15] it copies as written is a
-// destination, the free word above the stack wherever that stands (read,
-// it would be another word than the site's). False when the statement uses
-// W15 in a way that no offset can correct.
+// the way. False when the statement uses W15 in a way that no offset can
+// correct: as a register, or as a plain [W15], which one call level down
+// is the word 4 bytes above the site's and has no form with an offset in
+// most instructions (a rewrite that puts one in a body changes the
+// program).
 bool relocate_stack_operands(std::string_view code, int depth, std::string& out, std::string& why)
 {
     out.clear();
@@ -401,11 +401,11 @@ bool relocate_stack_operands(std::string_view code, int depth, std::string& out,
             why = "the stack pointer used as a register below the site: " + std::string(trim(code));
             return false;
         }
-        if (!after.empty() && after.front() == ']' && after.find(',') != std::string_view::npos) {
-            why = "the word above the stack read below the site: " + std::string(trim(code));
+        if (!after.empty() && after.front() == ']') {
+            why = "a plain [w15] below the site, another word than at the site: " + std::string(trim(code));
             return false;
         }
-        if (after.substr(0, 3) == "++]" || after.substr(0, 3) == "--]" || (!after.empty() && after.front() == ']')) {
+        if (after.substr(0, 3) == "++]" || after.substr(0, 3) == "--]") {
             out += code.substr(k, 3);
             k += 3;
             continue;
