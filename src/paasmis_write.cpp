@@ -42,7 +42,8 @@ void index_block_lines() {
     }
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+// The scanner's blanks: space, tab and carriage return.
+bool is_blank(char c) { return lex_char_class(static_cast<unsigned char>(c)) == CHAR_BLANK; }
 
 // The end of the word that starts at `at`: a label or a mnemonic with its
 // suffix.
@@ -57,10 +58,17 @@ size_t skip_blanks(const char* line, size_t at) {
     return at;
 }
 
+// The end of the mnemonic (without its suffix) that starts at `at`, where
+// the scanner ends the word: `return$` is RETURN and a location counter.
+size_t mnemonic_end(const char* line, size_t at) {
+    while (lex_is_word_char(static_cast<unsigned char>(line[at])) && line[at] != '.') ++at;
+    return at;
+}
+
 // 'P' before a mnemonic written in capitals, else 'p'.
 char delayed_letter(const char* mnemonic) {
     bool upper = false;
-    for (size_t i = word_end(mnemonic, 0), k = 0; k < i && mnemonic[k] != '.'; ++k) {
+    for (size_t i = mnemonic_end(mnemonic, 0), k = 0; k < i; ++k) {
         unsigned char c = static_cast<unsigned char>(mnemonic[k]);
         if (std::islower(c)) return 'p';
         if (std::isupper(c)) upper = true;
@@ -94,9 +102,7 @@ size_t sched_mnemonic_offset(const char* line) {
 bool sched_line_has_delayed_form(const char* line) {
     static const char* const delayed_forms[] = {"PBRA", "PRETFIE", "PRETLW", "PRETURN"};
     const size_t at = sched_mnemonic_offset(line);
-    size_t end = word_end(line, at);
-    for (size_t k = at; k < end; ++k)
-        if (line[k] == '.') end = k;
+    const size_t end = mnemonic_end(line, at);
     for (const char* form : delayed_forms) {
         size_t length = std::strlen(form);
         if (end - at != length) continue;

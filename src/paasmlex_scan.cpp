@@ -94,6 +94,11 @@ const KeywordOperator keyword_operator_table[20] = {
 
 int32_t lex_char_class(unsigned char c) { return c < 128 ? char_class_table[c] : CHAR_INVALID; }
 
+bool lex_is_word_char(unsigned char c) {
+    int32_t cls = lex_char_class(c);
+    return cls == CHAR_NAME || cls == CHAR_DIGIT || cls == CHAR_POINT || c == '#';
+}
+
 namespace {
 
 size_t token_length = 0;  // characters in token_text
@@ -164,17 +169,13 @@ void text_assign(const char* begin, const char* end) {
     token_length = length;
 }
 
-bool is_word_char(unsigned char c) {
-    int32_t cls = lex_char_class(c);
-    return cls == CHAR_NAME || cls == CHAR_DIGIT || cls == CHAR_POINT || c == '#';
-}
 
 bool is_dollar_word_char(unsigned char c) {
     int32_t cls = lex_char_class(c);
     return cls == CHAR_NAME || cls == CHAR_DIGIT || c == '#' || c == '$';
 }
 
-bool is_suffix_char(unsigned char c) { return is_word_char(c) || c == '$'; }
+bool is_suffix_char(unsigned char c) { return lex_is_word_char(c) || c == '$'; }
 
 int hex_digit_value(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -227,7 +228,7 @@ int32_t classify_word(int32_t label_code, bool blank_followed) {
 // Name characters, digits, '.' and '#', by byte value.
 const std::array<bool, 256> word_char_table = [] {
     std::array<bool, 256> table{};
-    for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = is_word_char(static_cast<unsigned char>(c));
+    for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = lex_is_word_char(static_cast<unsigned char>(c));
     return table;
 }();
 

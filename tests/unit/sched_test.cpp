@@ -565,6 +565,9 @@ TEST(SchedLineTest, MnemonicOffsetSkipsBlanksAndLabels) {
         {"1:\tretlw #0,w0\n", 3},
         {"\tbra\tz, .L2 ; comment\n", 1},
         {"\n", 1},
+        {"\rreturn\n", 1},
+        {"\r\tbra\t.L3\n", 2},
+        {"L1:\r bra\t.L3\n", 5},
     };
     for (const Row& row : rows) EXPECT_EQ(sched_mnemonic_offset(row.line), row.offset) << row.line;
 }
@@ -578,6 +581,10 @@ TEST(SchedLineTest, DelayedFormsAreRecognisedInAnyCase) {
     EXPECT_FALSE(sched_line_has_delayed_form("\treturn\n"));
     EXPECT_FALSE(sched_line_has_delayed_form("\tpbrax\n"));
     EXPECT_FALSE(sched_line_has_delayed_form("pbra:\treturn\n"));
+    EXPECT_TRUE(sched_line_has_delayed_form("\rpreturn\n"));
+    EXPECT_TRUE(sched_line_has_delayed_form("\tpreturn$\n"));
+    EXPECT_TRUE(sched_line_has_delayed_form("\tPBRA+2\n"));
+    EXPECT_FALSE(sched_line_has_delayed_form("\rreturn\n"));
 }
 
 // ---- The plain algorithms, as the oracle ---------------------------------------------
