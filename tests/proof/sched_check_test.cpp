@@ -378,4 +378,27 @@ TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
     }
 }
 
+TEST(SchedCheck, TextAfterTheAccumulatorEndsThePrefetches)
+{
+    // CLR [W3] and the accumulator CLR swapped. Text after the accumulator
+    // before a comma ends its operands: the prefetch after it is not read,
+    // and the two share nothing; with the comma the prefetch reads the
+    // memory that CLR [W3] writes.
+    const auto pair = [](const std::string& clr, bool swapped) {
+        const std::string head = "\t.section\t.text,code\n_f:\n";
+        if (!swapped) return head + "\tclr\t[w3]\n\t" + clr + "\n";
+        return std::string("\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\t") + clr +
+               "\t; [-:4]\n\tclr\t[w3]\t; [-:3]\n";
+    };
+    for (const std::string unread : {"clr\ta\t.2byte , [w8]+=2, w4", "clr\ta x, [w8]+=2, w4", "mac\tw4*w5, a junk, [w8], w6"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(pair(unread, false), pair(unread, true), true, why)) << unread << ": " << why;
+    }
+    for (const std::string read : {"clr\ta, [w8]+=2, w4", "clr\ta\t, [w8]+=2, w4", "mac\tw4*w5, a, [w8], w6"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(pair(read, false), pair(read, true), true, why)) << read;
+        EXPECT_NE(why.find("through memory"), std::string::npos) << read << ": " << why;
+    }
+}
+
 }  // namespace

@@ -1061,6 +1061,9 @@ std::optional<Model> Modeller::model_operands(const Statement& st) const {
 // pointer.
 bool Modeller::dsp_operands(const Statement& st, size_t first, uint32_t other, Resources& r) const {
     const std::vector<std::string>& ops = st.operands;
+    // Extra text after the accumulator, before any comma, ends the list:
+    // what follows is read by nothing.
+    if (first > 0 && !register_named(ops[first - 1])) return true;
     for (size_t k = first; k < ops.size(); ++k) {
         const std::string& text = ops[k];
         if (text.empty()) return false;
