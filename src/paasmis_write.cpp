@@ -150,11 +150,15 @@ void sched_write_source_line(int32_t line, char prefix) {
         sched_printf("%.*s%c", static_cast<int>(at), line_buffer, delayed_letter(line_buffer + at));
         rest = line_buffer + at;
     }
-    // A line that the note would still take past the reader's 664
-    // characters (a longer line's first part) gets the note on a line of
-    // its own after it.
-    const bool note_apart = length + (prefix != 0 ? 1 : 0) + std::strlen(note) > LINE_BUFFER_SIZE - 2;
-    sched_printf(note_apart ? "%s\n%s\n" : "%s%s\n", rest, note);
+    // A line that the note would still make too long to be read back whole
+    // gets the note on a line of its own after it. A longer line's first
+    // part (664 characters, all the reader takes at a time) is written
+    // without a newline: the reader ends it there anyway, and a newline
+    // would be read as an empty line that the source does not have.
+    const size_t written = length + (prefix != 0 ? 1 : 0);
+    const bool note_apart = written + std::strlen(note) > LINE_WHOLE_MOST;
+    const bool ended_by_reader = written >= LINE_WHOLE_MOST + 1;
+    sched_printf(note_apart && !ended_by_reader ? "%s\n%s\n" : "%s%s\n", rest, note);
     last_printed_line = line;
 }
 

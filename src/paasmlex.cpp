@@ -427,8 +427,7 @@ const ConditionEntry* lex_token_condition() {
 }
 
 size_t lex_fit_line_for_note(const char* text, size_t length, size_t note_length) {
-    constexpr size_t room = LINE_READ_SIZE;
-    if (length + note_length <= room) return length;
+    if (length + note_length <= LINE_WHOLE_MOST) return length;
     while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
     return length;
 }

@@ -175,10 +175,15 @@ void lex_next_token();
 void lex_next_line();
 bool lex_fetch_saved_line(int32_t index);
 
+// The most characters a written line may hold before its newline and be
+// read back as one line: the reader takes 664 characters at a time, so a
+// line of 664 or more is read as its first 664 and a line after them.
+constexpr size_t LINE_WHOLE_MOST = LINE_BUFFER_SIZE - 3;
+
 // The writers put a note after a copied line ("\t; [n]"). When the line
-// and a note of `note_length` characters would pass the 664 characters the
-// reader takes of a line at a time, the line's trailing blanks are dropped
-// so that the note stays on it; returns the length of what is kept.
+// and a note of `note_length` characters would be longer than a line that
+// is read back whole, the line's trailing blanks are dropped so that the
+// note stays on it; returns the length of what is kept.
 size_t lex_fit_line_for_note(const char* text, size_t length, size_t note_length);
 // In passes 3 and later, once the pass has read its first line: passes
 // over up to `n` of the saved lines that follow without fetching them or
