@@ -354,6 +354,16 @@ TEST(CodeSections, OnlyNopsInCodeSectionsAreCounted)
 
 namespace {
 
+// A two-instruction function, and the same with its second instruction
+// moved up before the first.
+std::string moved_up(const std::string& before, const std::string& instruction, bool swapped)
+{
+    const std::string head = "\t.section\t.text,code\n_f:\n";
+    if (!swapped) return head + "\t" + before + "\n\t" + instruction + "\n";
+    return "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\t" + instruction + "\t; [-:4]\n\t" + before +
+           "\t; [-:3]\n";
+}
+
 TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
 {
     // The instruction moved one word up past MOV W2,W3. A '.' that stands
@@ -361,10 +371,7 @@ TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
     // is extra text that nothing reads; a word that begins with '.' is a
     // name. Only a '.' that the operands read gives another value there.
     const auto pair = [](const std::string& instruction, bool swapped) {
-        const std::string head = "\t.section\t.text,code\n_f:\n";
-        if (!swapped) return head + "\tmov\tw2,w3\n\t" + instruction + "\n";
-        return std::string("\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\t") + instruction +
-               "\t; [-:4]\n\tmov\tw2,w3\t; [-:3]\n";
+        return moved_up("mov\tw2,w3", instruction, swapped);
     };
     for (const std::string unread : {"xor\t.global\t.", "xor\t.global\t._x\t.[y\tw-F6,w0", "inc\tx,wreg,.",
                                      "mov.d\t0x50MMon\t.,0x800", "xor\t..x", "mov\tw4,x\t.+2"}) {
@@ -384,12 +391,7 @@ TEST(SchedCheck, TextAfterTheAccumulatorEndsThePrefetches)
     // before a comma ends its operands: the prefetch after it is not read,
     // and the two share nothing; with the comma the prefetch reads the
     // memory that CLR [W3] writes.
-    const auto pair = [](const std::string& clr, bool swapped) {
-        const std::string head = "\t.section\t.text,code\n_f:\n";
-        if (!swapped) return head + "\tclr\t[w3]\n\t" + clr + "\n";
-        return std::string("\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\t") + clr +
-               "\t; [-:4]\n\tclr\t[w3]\t; [-:3]\n";
-    };
+    const auto pair = [](const std::string& clr, bool swapped) { return moved_up("clr\t[w3]", clr, swapped); };
     for (const std::string unread : {"clr\ta\t.2byte , [w8]+=2, w4", "clr\ta x, [w8]+=2, w4", "mac\tw4*w5, a junk, [w8], w6"}) {
         std::string why;
         EXPECT_TRUE(proof_check_schedule(pair(unread, false), pair(unread, true), true, why)) << unread << ": " << why;
