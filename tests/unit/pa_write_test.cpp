@@ -40,6 +40,7 @@ const std::map<std::string, Saving> savings = {
     {"pa-profit-zero-unchanged", {0, 0}},        // 2 x 3 - (3 + 2 + 1): none made
     {"pa-data-in-code-ends-block", {0, 0}},      // 2 x 3 - (3 + 2 + 1): none made
     {"pa-plain-stack-store-ends-run", {0, 0}},   // 2 x 3 - (3 + 2 + 1): none made
+    {"pa-plain-stack-store-splits-run", {8, 0}}, // 3 x 5 - (5 + 3 + 1), 3 x 3 - (3 + 3 + 1)
     {"pa-nested-tail-call", {9, 2}},             // 5 + 4; ;bra drops the call and the return
     {"pa-nested-limit-one", {6, 0}},             // 5 + (2 x 4 - (4 + 2 + 1))
     {"pa-nested-limit-zero", {0, 0}},            // nothing searched
