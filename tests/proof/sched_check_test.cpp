@@ -404,3 +404,49 @@ TEST(SchedCheck, TextAfterTheAccumulatorEndsThePrefetches)
 }
 
 }  // namespace
+
+namespace {
+
+// A return whose one slot takes the MOV before it: the branch line as the
+// source writes it, and as the scheduled source writes it filled.
+TEST(SchedCheck, TheDelayedLetterStandsBeforeTheMnemonicInItsCase)
+{
+    struct Row {
+        const char* branch;
+        const char* filled;
+        bool same;
+    };
+    const Row rows[] = {
+        {"\treturn", "\tpreturn", true},
+        {"\treturn$", "\tpreturn$", true},       // '$' is no part of the mnemonic
+        {"\treturn$", "\treturnp$", false},
+        {"\tReturn", "\tpReturn", true},         // a lower-case letter: 'p'
+        {"\tReturn", "\tPReturn", false},
+        {"\tRETURN", "\tPRETURN", true},         // no lower-case letter: 'P'
+        {"\tRETURN", "\tpRETURN", false},
+        {"\tRETLW.b\t#0,w0", "\tPRETLW.b\t#0,w0", true},  // the suffix aside
+        {"\rreturn", "\rpreturn", true},         // a carriage return is a blank
+        {"\rreturn", "\rreturnp", false},
+        {"\rreturn", "p\rreturn", false},
+        {"\r.L9:\rreturn", "\r.L9:\rpreturn", true},
+        {"\r.L9:\rreturn", "\r.L9:p\rreturn", false},
+    };
+    for (const Row& row : rows) {
+        const std::string original = std::string("\t.section\t.text,code\n"
+                                                 "\t.global\t_f\n"
+                                                 "_f:\n"
+                                                 "\tmov\tw1,w2\n") +
+                                     row.branch + "\n";
+        const std::string scheduled = std::string("\t.section\t.text,code\t; [+:1]\n"
+                                                  "\t.global\t_f\t; [+:2]\n"
+                                                  "_f:\t; [+:3]\n") +
+                                      row.filled + "\t; [-:5]\n" + "\tmov\tw1,w2\t; [-:4]\n";
+        std::string why;
+        EXPECT_EQ(proof_check_schedule(original, scheduled, false, why), row.same) << row.filled << ": " << why;
+        if (!row.same) {
+            EXPECT_NE(why.find("is written as"), std::string::npos) << row.filled << ": " << why;
+        }
+    }
+}
+
+}  // namespace

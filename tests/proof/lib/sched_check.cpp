@@ -59,6 +59,17 @@ bool is_word_char(char c) {
     return std::isalnum(u) != 0 || c == '_' || c == '.' || c == '$' || c == '?' || c == '#';
 }
 
+// The statement reader's blanks and word characters: a carriage return
+// separates fields as a space does, and a word is letters, digits, '_',
+// '?', '@', '.' and '#' ('$' starts a word of its own: `return$` is RETURN
+// followed by the location counter).
+bool is_field_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool is_statement_word_char(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalnum(u) != 0 || c == '_' || c == '?' || c == '@' || c == '.' || c == '#';
+}
+
 bool is_name_start(char c) {
     const auto u = static_cast<unsigned char>(c);
     return std::isalpha(u) != 0 || c == '_' || c == '.' || c == '$';
@@ -153,10 +164,10 @@ Statement parse_statement(std::string_view line) {
     std::string pending_label;
     auto take_word = [&](size_t from) {
         size_t end = from;
-        while (end < text.size() && is_word_char(text[end])) ++end;
+        while (end < text.size() && is_statement_word_char(text[end])) ++end;
         return end;
     };
-    if (!text.empty() && !is_blank(text[0]) && text[0] != '\r') {
+    if (!text.empty() && !is_field_blank(text[0])) {
         // A word in column 1 is a label, with or without ':'.
         const size_t end = take_word(0);
         if (end == 0) {
@@ -168,7 +179,7 @@ Statement parse_statement(std::string_view line) {
         if (at < text.size() && text[at] == ':') ++at;
     }
     for (;;) {
-        while (at < text.size() && (is_blank(text[at]) || text[at] == '\r')) ++at;
+        while (at < text.size() && is_field_blank(text[at])) ++at;
         if (at >= text.size()) {
             if (!pending_label.empty()) {
                 st.kind = Kind::label;
@@ -182,7 +193,7 @@ Statement parse_statement(std::string_view line) {
             return st;
         }
         size_t after = end;
-        while (after < text.size() && is_blank(text[after])) ++after;
+        while (after < text.size() && is_field_blank(text[after])) ++after;
         if (after < text.size() && text[after] == ':' && pending_label.empty()) {
             pending_label = std::string(text.substr(at, end - at));
             at = after + 1;
@@ -1172,11 +1183,14 @@ bool is_delayed(const std::string& mnemonic) {
 }
 
 // The line written as the delayed form of its branch: 'p' before the
-// mnemonic, in the mnemonic's letter case.
+// mnemonic, 'P' when the mnemonic (its suffix aside) has no lower-case
+// letter.
 std::optional<std::string> delayed_text(const std::string& line, const Statement& st) {
     if (st.kind != Kind::instruction || !is_delayable(st.mnemonic)) return std::nullopt;
-    const char first = line[st.mnemonic_at];
-    const char letter = std::isupper(static_cast<unsigned char>(first)) != 0 ? 'P' : 'p';
+    const std::string_view written = std::string_view(line).substr(st.mnemonic_at, st.mnemonic.size());
+    const bool lower_case = std::any_of(written.begin(), written.end(),
+                                        [](char c) { return std::islower(static_cast<unsigned char>(c)) != 0; });
+    const char letter = lower_case ? 'p' : 'P';
     std::string out = line;
     out.insert(out.begin() + static_cast<std::ptrdiff_t>(st.mnemonic_at), letter);
     return out;
