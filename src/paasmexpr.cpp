@@ -42,6 +42,14 @@ void expr_check_address_space(const Section* section, const char* name) {
     diag_warning(4, name);
 }
 
+namespace {
+
+// Set while the target of a branch, call or jump is evaluated: a label
+// named there moves with the code it stands for.
+bool evaluating_transfer_target = false;
+
+}  // namespace
+
 void expr_take_symbol(ExprValue& value, Symbol* symbol) {
     value.value_class = static_cast<int8_t>(symbol->value_class);
     value.value_type = static_cast<int8_t>(symbol->value_type);
@@ -53,8 +61,12 @@ void expr_take_symbol(ExprValue& value, Symbol* symbol) {
     // What program memory holds changes when a label of program memory
     // that it names moves: the scheduler keeps such a label in place.
     if (current_section != nullptr && (current_section->memory_kind & MEMORY_PROGRAM) != 0 &&
-        symbol->section != nullptr && (symbol->section->memory_kind & MEMORY_PROGRAM) != 0)
+        symbol->section != nullptr && (symbol->section->memory_kind & MEMORY_PROGRAM) != 0) {
         sched_note_data_label(symbol);
+        // Named for its address, not as where a transfer goes: a nop
+        // added before it would change the word that holds the address.
+        if (!evaluating_transfer_target) sched_note_address_label(symbol);
+    }
     uint8_t defined = pass_number <= 1 ? SYM_DEFINED_PASS1 : SYM_DEFINED_PASS2;
     value.forward_ref = (symbol->flags & defined) == 0 ? 1 : 0;
     if (pass_number >= 2 && symbol->value_class == CLASS_UNKNOWN) diag_error(7, symbol->name);
@@ -350,4 +362,13 @@ int expr_evaluate_in_space(ExprValue& value, uint8_t mask) {
     int status = expr_evaluate(value);
     address_space_mask = MEMORY_ANY;
     return status;
+}
+
+int expr_evaluate_transfer_target(ExprValue& value) {
+    // Cleared also when a fatal error ends the run inside the evaluation.
+    struct Scope {
+        Scope() { evaluating_transfer_target = true; }
+        ~Scope() { evaluating_transfer_target = false; }
+    } scope;
+    return expr_evaluate_in_space(value, MEMORY_PROGRAM);
 }

@@ -114,6 +114,8 @@ extern uint32_t location_counter_uses;
 
 int expr_evaluate(ExprValue& value);
 int expr_evaluate_in_space(ExprValue& value, uint8_t mask);
+// The target of a branch, call or jump, in program memory.
+int expr_evaluate_transfer_target(ExprValue& value);
 
 int expr_apply_unary(int32_t op, ExprValue& operand);
 int expr_apply_binary(int32_t op, ExprValue& left, ExprValue& right);

@@ -60,6 +60,10 @@ std::unordered_set<const Symbol*> transfer_targets;
 // in pass 1 and pass 2: moving one would change those words.
 std::unordered_set<const Symbol*> data_labels;
 
+// Of those, the labels named for their addresses (not as transfer
+// targets), in pass 1 and pass 2: no nop may go before one.
+std::unordered_set<const Symbol*> address_labels;
+
 // How many of the next instructions still keep their places (after DISI),
 // and the count that the instruction being encoded asked for, which starts
 // with the instruction after it.
@@ -72,6 +76,22 @@ int32_t keep_in_place_asked = 0;
 // nop.
 SchedBlock* stretch_before = nullptr;
 bool location_in_stretch = false;
+
+// The last block that a label named by its address has kept from adding a
+// nop: the blocks up to it are marked already.
+SchedBlock* nop_fence_through = nullptr;
+
+// A label that an operand or data names by its address: a nop added in any
+// block before it would move it, and change the words that name it (a
+// file-register operand reads another word then). No block recorded so far
+// adds one.
+void sched_forbid_nops_so_far() {
+    for (SchedBlock* block = nop_fence_through != nullptr ? nop_fence_through->next : schedule_block_list;
+         block != nullptr; block = block->next) {
+        block->no_nop = 1;
+        nop_fence_through = block;
+    }
+}
 
 // An instruction that uses the location counter was recorded: no nop may
 // follow it in its stretch, and when it may reach back, none may come
@@ -127,6 +147,7 @@ void sched_begin_pass() {
         loop_end_labels.clear();
         transfer_targets.clear();
         data_labels.clear();
+        address_labels.clear();
         branch_probability_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___BP___")});
     }
     sched_forget_pass_state();
@@ -139,6 +160,7 @@ void sched_forget_pass_state() {
     open_block_section = nullptr;
     closed_in_place = nullptr;
     sched_forget_stretch();
+    nop_fence_through = nullptr;
     loop_end_pending = false;
     kept_in_place = 0;
     keep_in_place_asked = 0;
@@ -151,6 +173,7 @@ void sched_reset_run() {
     loop_end_labels.clear();
     transfer_targets.clear();
     data_labels.clear();
+    address_labels.clear();
     sched_forget_pass_state();
 }
 
@@ -279,6 +302,7 @@ void sched_record_label(Symbol* symbol) {
         sched_end_block();
         stretch_before = schedule_block_tail;
         location_in_stretch = false;
+        if (address_labels.count(symbol) != 0) sched_forbid_nops_so_far();
         if (loop_end_labels.count(symbol) != 0) loop_end_pending = true;
     } else {
         main_source.marks[3] = '*';
@@ -312,6 +336,10 @@ void sched_note_transfer_target(const Symbol* label) {
 
 void sched_note_data_label(const Symbol* label) {
     if (label != nullptr && (option_flags & OPT_SCHEDULE) != 0) data_labels.insert(label);
+}
+
+void sched_note_address_label(const Symbol* label) {
+    if (label != nullptr && (option_flags & OPT_SCHEDULE) != 0) address_labels.insert(label);
 }
 
 void sched_note_loop_end(const Symbol* label) {

@@ -82,6 +82,8 @@ void sched_note_transfer_target(const Symbol* label);
 // Data or an instruction in program memory holds the label's address: the
 // label, too, ends the scheduling block, so that it keeps its place.
 void sched_note_data_label(const Symbol* label);
+// A label of program memory that an operand or data names for its address.
+void sched_note_address_label(const Symbol* label);
 SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedInstruction* sched_new_instruction(int32_t slots, const ResourcePair& arch, const ResourcePair& hazard);
 SchedBlock* sched_new_block();

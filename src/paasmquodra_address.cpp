@@ -207,7 +207,7 @@ int tgt_parse_branch_target(uint32_t& word, int32_t adjustment, int& ends_run, S
                             const char* mnemonic) {
     const BranchForm& form = branch_form(mnemonic);
     ExprValue value;
-    int status = expr_evaluate_in_space(value, MEMORY_PROGRAM);
+    int status = expr_evaluate_transfer_target(value);
     if (status != 0) return status;
     // d counts in address units from the instruction after the branch (or
     // as far as the caller's adjustment says).
@@ -269,7 +269,7 @@ int tgt_parse_branch_target(uint32_t& word, int32_t adjustment, int& ends_run, S
 
 int tgt_parse_program_address(uint32_t& lo, uint32_t& hi, Symbol** relocation) {
     ExprValue value;
-    int status = expr_evaluate_in_space(value, MEMORY_PROGRAM);
+    int status = expr_evaluate_transfer_target(value);
     if (status != 0) return status;
     switch (value.value_class) {
     case CLASS_UNKNOWN:
