@@ -207,7 +207,10 @@ SchedInstruction* sched_append_instruction(int32_t slots, const ResourcePair& ar
     if (schedule_open_block == nullptr) {
         schedule_open_block = sched_new_block();
         schedule_open_block->delayed_before = last_delayed_branch;
-        schedule_open_block->no_nop = location_in_stretch ? 1 : 0;
+        // A nop added in data memory would move the data after it, which
+        // the program's instructions may address.
+        const bool data_memory = current_section != nullptr && (current_section->memory_kind & MEMORY_PROGRAM) == 0;
+        schedule_open_block->no_nop = location_in_stretch || data_memory ? 1 : 0;
         open_block_section = current_section;
     }
     last_delayed_branch = nullptr;
