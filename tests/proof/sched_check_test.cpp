@@ -430,6 +430,8 @@ TEST(SchedCheck, TheDelayedLetterStandsBeforeTheMnemonicInItsCase)
         {"\rreturn", "p\rreturn", false},
         {"\r.L9:\rreturn", "\r.L9:\rpreturn", true},
         {"\r.L9:\rreturn", "\r.L9:p\rreturn", false},
+        {"$$:\rreturn", "$$:\rpreturn", true},     // a '$' word is a label too
+        {"$$:\treturn", "$$:p\treturn", false},
     };
     for (const Row& row : rows) {
         const std::string original = std::string("\t.section\t.text,code\n"

@@ -62,7 +62,7 @@ bool is_word_char(char c) {
 // The statement reader's blanks and word characters: a carriage return
 // separates fields as a space does, and a word is letters, digits, '_',
 // '?', '@', '.' and '#' ('$' starts a word of its own: `return$` is RETURN
-// followed by the location counter).
+// followed by the location counter; `$$:` and `$name:` are labels).
 bool is_field_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 bool is_statement_word_char(char c) {
@@ -164,6 +164,13 @@ Statement parse_statement(std::string_view line) {
     std::string pending_label;
     auto take_word = [&](size_t from) {
         size_t end = from;
+        if (end < text.size() && text[end] == '$') {
+            // `$$`, `$name`: a '$' word goes on with '$' but not with '.'.
+            ++end;
+            while (end < text.size() && (text[end] == '$' || (is_statement_word_char(text[end]) && text[end] != '.')))
+                ++end;
+            return end;
+        }
         while (end < text.size() && is_statement_word_char(text[end])) ++end;
         return end;
     };
