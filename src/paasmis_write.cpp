@@ -42,14 +42,23 @@ void index_block_lines() {
     }
 }
 
-// The scanner's blanks: space, tab and carriage return.
+// The lines are split into label and mnemonic the way the scanner reads
+// them: its blanks are space, tab and carriage return; after a word it
+// looks past spaces and tabs only for the ':' that makes the word a label.
 bool is_blank(char c) { return lex_char_class(static_cast<unsigned char>(c)) == CHAR_BLANK; }
 
+bool is_space(char c) { return c == ' ' || c == '\t'; }
+
 // The end of the word that starts at `at`: a label or a mnemonic with its
-// suffix.
+// suffix. A word that begins with '$' runs on over '$' and stops at '.'.
 size_t word_end(const char* line, size_t at) {
-    while (line[at] != '\0' && !is_blank(line[at]) && line[at] != ':' && line[at] != ';' && line[at] != '\n')
+    const bool dollar = line[at] == '$';
+    if (dollar) ++at;
+    while (line[at] != '\0') {
+        const auto c = static_cast<unsigned char>(line[at]);
+        if (dollar ? !lex_is_dollar_word_char(c) : !lex_is_word_char(c)) break;
         ++at;
+    }
     return at;
 }
 
@@ -62,6 +71,11 @@ size_t skip_blanks(const char* line, size_t at) {
 // the scanner ends the word: `return$` is RETURN and a location counter.
 size_t mnemonic_end(const char* line, size_t at) {
     while (lex_is_word_char(static_cast<unsigned char>(line[at])) && line[at] != '.') ++at;
+    return at;
+}
+
+size_t skip_spaces(const char* line, size_t at) {
+    while (is_space(line[at])) ++at;
     return at;
 }
 
@@ -82,16 +96,16 @@ size_t sched_mnemonic_offset(const char* line) {
     size_t at = 0;
     // A word in column 1 is a label, with or without its ':'.
     if (line[0] != '\0' && !is_blank(line[0]) && line[0] != ';' && line[0] != '\n') {
-        at = skip_blanks(line, word_end(line, 0));
+        at = skip_spaces(line, word_end(line, 0));
         if (line[at] == ':') ++at;
     }
     for (;;) {
         at = skip_blanks(line, at);
         size_t end = word_end(line, at);
-        size_t after = skip_blanks(line, end);
-        // A word followed by ':' is a label too.
-        if (end > at && line[after] == ':') {
-            at = after + 1;
+        size_t after = skip_spaces(line, end);
+        // A word followed by ':' is a label too, and so is "$$" without it.
+        if (end > at && (line[after] == ':' || (end - at == 2 && line[at] == '$' && line[at + 1] == '$'))) {
+            at = line[after] == ':' ? after + 1 : after;
             continue;
         }
         if (end == at) return std::strlen(line);

@@ -209,10 +209,12 @@ int32_t lex_find_keyword_operator(const char* word, const KeywordOperator* table
 
 // The class of a character (bytes 0x80 to 0xFF are invalid).
 int32_t lex_char_class(unsigned char c);
-
 // A character a word goes on with: a name character, a digit, '.' or '#'
 // ('$' is not one).
 bool lex_is_word_char(unsigned char c);
+// The characters after the '$' that begins a word: name characters,
+// digits, '#' and '$' ('.' ends such a word).
+bool lex_is_dollar_word_char(unsigned char c);
 
 // The scanning operations. Each starts at `scan_pointer` (just after the
 // character that selected it), returns a token code and sets the current

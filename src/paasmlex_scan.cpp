@@ -99,6 +99,11 @@ bool lex_is_word_char(unsigned char c) {
     return cls == CHAR_NAME || cls == CHAR_DIGIT || cls == CHAR_POINT || c == '#';
 }
 
+bool lex_is_dollar_word_char(unsigned char c) {
+    int32_t cls = lex_char_class(c);
+    return cls == CHAR_NAME || cls == CHAR_DIGIT || c == '#' || c == '$';
+}
+
 namespace {
 
 size_t token_length = 0;  // characters in token_text
@@ -167,12 +172,6 @@ void text_assign(const char* begin, const char* end) {
     if (length != 0) std::memcpy(token_text, begin, length);
     token_text[length] = '\0';
     token_length = length;
-}
-
-
-bool is_dollar_word_char(unsigned char c) {
-    int32_t cls = lex_char_class(c);
-    return cls == CHAR_NAME || cls == CHAR_DIGIT || c == '#' || c == '$';
 }
 
 bool is_suffix_char(unsigned char c) { return lex_is_word_char(c) || c == '$'; }
@@ -254,7 +253,7 @@ int32_t scan_word(unsigned char first) {
 int32_t scan_dollar_word() {
     text_clear();
     text_append('$');
-    while (is_dollar_word_char(scan_peek())) text_append(scan_read());
+    while (lex_is_dollar_word_char(scan_peek())) text_append(scan_read());
     bool blank_followed = scan_skip_spaces();
     if (token_length == 1) {
         field_state = FIELD_OPERAND;

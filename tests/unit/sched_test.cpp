@@ -568,6 +568,12 @@ TEST(SchedLineTest, MnemonicOffsetSkipsBlanksAndLabels) {
         {"\rreturn\n", 1},
         {"\r\tbra\t.L3\n", 2},
         {"L1:\r bra\t.L3\n", 5},
+        {"\rbra\t.L3\n", 1},
+        {"_g:\rbra\t.L3\n", 4},
+        {"\r_g: bra\t.L3\n", 5},
+        {"\t$$ bra\t.L3\n", 4},
+        {"$$ bra\t.L3\n", 3},
+        {"\treturn$\n", 1},
     };
     for (const Row& row : rows) EXPECT_EQ(sched_mnemonic_offset(row.line), row.offset) << row.line;
 }
@@ -585,6 +591,9 @@ TEST(SchedLineTest, DelayedFormsAreRecognisedInAnyCase) {
     EXPECT_TRUE(sched_line_has_delayed_form("\tpreturn$\n"));
     EXPECT_TRUE(sched_line_has_delayed_form("\tPBRA+2\n"));
     EXPECT_FALSE(sched_line_has_delayed_form("\rreturn\n"));
+    EXPECT_TRUE(sched_line_has_delayed_form("\tpbra$+2\n"));
+    EXPECT_TRUE(sched_line_has_delayed_form("\tpbra\r.L2\n"));
+    EXPECT_FALSE(sched_line_has_delayed_form("\rreturnp\n"));
 }
 
 // ---- The plain algorithms, as the oracle ---------------------------------------------
