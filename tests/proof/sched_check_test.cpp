@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -448,6 +449,56 @@ TEST(SchedCheck, TheDelayedLetterStandsBeforeTheMnemonicInItsCase)
         if (!row.same) {
             EXPECT_NE(why.find("is written as"), std::string::npos) << row.filled << ": " << why;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A return or branch whose first delay slot takes the MOV before it: the
+// branch line comes back in `delayed`, the slot after it (a BRA, with two
+// slots, gets a nop for its second one before it).
+std::pair<std::string, std::string> filled_branch(const std::string& branch, const std::string& delayed)
+{
+    const bool two_slots = branch.find(".L3") != std::string::npos;
+    const std::string original = "\t.section\t.text,code\n_f:\n\tmov\tw1,w2\n\tmov\t[w2],w3\n" + branch +
+                                 "\n.L3:\n\treturn\n";
+    const std::string scheduled = "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tmov\tw1,w2\t; [+:3]\n" + delayed +
+                                  "\t; [-:5]\n" + (two_slots ? "\tnop\n" : "") +
+                                  "\tmov\t[w2],w3\t; [-:4]\n.L3:\t; [-:6]\n\treturn\t; [+:7]\n";
+    return {original, scheduled};
+}
+
+TEST(SchedCheck, TheDelayLetterFollowsTheLabelsTheAssemblerReads)
+{
+    struct Row {
+        const char* branch;
+        const char* right;  // the delayed form
+        const char* wrong;  // a letter in another place or case
+    };
+    const Row rows[] = {
+        // 'p' before a mnemonic with any small letter.
+        {"\treTURN", "\tpreTURN", "\tPreTURN"},
+        {"\tBra\t.L3", "\tpBra\t.L3", "\tPBra\t.L3"},
+        // A carriage return is a blank, also in column 1.
+        {"\rbra\t.L3", "\rpbra\t.L3", "\rbra\tp.L3"},
+        {"_g:\rreturn", "_g:\rpreturn", "_g:p\rreturn"},
+        // Spaces may stand between a label and its ':'.
+        {"L1 :\treturn", "L1 :\tpreturn", "pL1 :\treturn"},
+        // "$$" is a label with or without its ':'.
+        {"\t$$ return", "\t$$ preturn", "\tp$$ return"},
+        {"$$:\treturn", "$$:\tpreturn", "p$$:\treturn"},
+        // A suffix belongs to the mnemonic word.
+        {"\tretlw.b\t#0,w0", "\tpretlw.b\t#0,w0", "\tretlw.pb\t#0,w0"},
+    };
+    for (const Row& row : rows) {
+        std::string why;
+        const auto right = filled_branch(row.branch, row.right);
+        EXPECT_TRUE(proof_check_schedule(right.first, right.second, false, why)) << row.branch << ": " << why;
+        const auto wrong = filled_branch(row.branch, row.wrong);
+        EXPECT_FALSE(proof_check_schedule(wrong.first, wrong.second, false, why)) << row.branch;
+        EXPECT_NE(why.find("is written as"), std::string::npos) << row.branch << ": " << why;
     }
 }
 

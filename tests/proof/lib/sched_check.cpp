@@ -174,6 +174,11 @@ Statement parse_statement(std::string_view line) {
         while (end < text.size() && is_statement_word_char(text[end])) ++end;
         return end;
     };
+    // Only spaces and tabs may stand between a label and its ':'.
+    auto past_spaces = [&](size_t from) {
+        while (from < text.size() && is_blank(text[from])) ++from;
+        return from;
+    };
     if (!text.empty() && !is_field_blank(text[0])) {
         // A word in column 1 is a label, with or without ':'.
         const size_t end = take_word(0);
@@ -182,7 +187,7 @@ Statement parse_statement(std::string_view line) {
             return st;
         }
         pending_label = std::string(text.substr(0, end));
-        at = end;
+        at = past_spaces(end);
         if (at < text.size() && text[at] == ':') ++at;
     }
     for (;;) {
@@ -199,11 +204,12 @@ Statement parse_statement(std::string_view line) {
             st.kind = Kind::other;
             return st;
         }
-        size_t after = end;
-        while (after < text.size() && is_field_blank(text[after])) ++after;
-        if (after < text.size() && text[after] == ':' && pending_label.empty()) {
+        const size_t after = past_spaces(end);
+        const bool colon = after < text.size() && text[after] == ':';
+        // "$$" is a label also without its ':'.
+        if ((colon || text.substr(at, end - at) == "$$") && pending_label.empty()) {
             pending_label = std::string(text.substr(at, end - at));
-            at = after + 1;
+            at = colon ? after + 1 : after;
             continue;
         }
         const std::string word = lower(text.substr(at, end - at));
