@@ -8,6 +8,7 @@
 #include "paasmis.h"
 #include "paasmlex.h"
 #include "paasmomf.h"
+#include "paasmpa.h"
 #include "paasmsym.h"
 
 // Nesting depth of the parentheses open in the current evaluation.
@@ -65,7 +66,10 @@ void expr_take_symbol(ExprValue& value, Symbol* symbol) {
         sched_note_data_label(symbol);
         // Named for its address, not as where a transfer goes: a nop
         // added before it would change the word that holds the address.
-        if (!evaluating_transfer_target) sched_note_address_label(symbol);
+        if (!evaluating_transfer_target) {
+            sched_note_address_label(symbol);
+            pa_note_address_label(symbol);
+        }
     }
     uint8_t defined = pass_number <= 1 ? SYM_DEFINED_PASS1 : SYM_DEFINED_PASS2;
     value.forward_ref = (symbol->flags & defined) == 0 ? 1 : 0;

@@ -6,6 +6,8 @@
 // pool, since the abstraction reshapes them in place until the very end.
 #include "paasmpa.h"
 
+#include <unordered_set>
+
 #include "paasmdriver.h"
 #include "paasmintern.h"
 #include "paasmlex.h"
@@ -89,7 +91,23 @@ bool pa_is_unconditional_transfer(const PaInstruction* record) {
     return pa_word_is_unconditional_transfer(record->encoding.word);
 }
 
+namespace {
+
+// The labels of program memory that an operand or data in program memory
+// names for its address (not as where a transfer goes), in pass 1 and
+// pass 2. Such a label inside a replaced sequence would be written again
+// before the call, at another address, and the word naming it would
+// change: it ends the block instead.
+std::unordered_set<const Symbol*> address_named_labels;
+
+}  // namespace
+
+void pa_note_address_label(const Symbol* label) {
+    if (label != nullptr && (option_flags & OPT_ABSTRACT) != 0) address_named_labels.insert(label);
+}
+
 void pa_begin_pass() {
+    if (pass_number == 1) address_named_labels.clear();
     if (pass_number != 2) return;
     // Nothing is recorded before pass 2; records an earlier run in this
     // process left behind are forgotten.
@@ -172,6 +190,10 @@ void pa_record_label(Symbol* symbol) {
     if (pass_number < 2) return;
     if (symbol->scope == SCOPE_GLOBAL || !pa_recording_on()) {
         pa_set_mark(' ');
+        pa_end_block();
+        return;
+    }
+    if (address_named_labels.count(symbol) != 0) {
         pa_end_block();
         return;
     }

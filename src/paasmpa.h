@@ -90,6 +90,9 @@ void pa_record_label(Symbol* symbol);
 // Ends the current block; harmless when none is open.
 // Data or space in the current section: the block of its instructions ends.
 void pa_record_data();
+// A label of program memory that an operand or data in program memory
+// names for its address.
+void pa_note_address_label(const Symbol* label);
 void pa_end_block();
 PaInstruction* pa_append_instruction(int32_t size, const PaEncoding& encoding);
 PaBlock* pa_new_block(PaBlockList& list, Section* section);

@@ -38,6 +38,7 @@ const std::map<std::string, Saving> savings = {
     {"pa-block-ends-at-section-change", {0, 0}},  // 2 x 2 - (2 + 2 + 1): none made
     {"pa-called-label-ends-block", {1, 0}},       // 2 x 4 - (4 + 2 + 1)
     {"pa-profit-zero-unchanged", {0, 0}},        // 2 x 3 - (3 + 2 + 1): none made
+    {"pa-label-named-by-code-data-ends-block", {0, 0}},  // 2 x 3 - (3 + 2 + 1): none made
     {"pa-data-in-code-ends-block", {0, 0}},      // 2 x 3 - (3 + 2 + 1): none made
     {"pa-plain-stack-store-ends-run", {0, 0}},   // 2 x 3 - (3 + 2 + 1): none made
     {"pa-plain-stack-store-splits-run", {8, 0}}, // 3 x 5 - (5 + 3 + 1), 3 x 3 - (3 + 3 + 1)
