@@ -503,3 +503,25 @@ TEST(SchedCheck, TheDelayLetterFollowsTheLabelsTheAssemblerReads)
 }
 
 }  // namespace
+
+namespace {
+
+// A line that the note would make too long gets the note on the next line
+// alone, also when the line's own text holds "\t; [" (in a comment): only
+// a note at the line's end is its note.
+TEST(SchedCheck, ANoteOnTheNextLineFollowsALineWhoseTextLooksLikeOne)
+{
+    const std::string comment = "\t; [x" + std::string(650, 'y');  // 655 characters
+    const std::string original = "\t.text\n"
+                                 "\tmov\tw0,w1\n" +
+                                 comment + "\n" +
+                                 "\treturn\n";
+    const std::string scheduled = "\t.text\t; [+:1]\n"
+                                  "\tmov\tw0,w1\t; [+:2]\n" +
+                                  comment + "\n\t; [+:3]\n" +
+                                  "\treturn\t; [+:4]\n";
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(original, scheduled, true, why)) << why;
+}
+
+}  // namespace

@@ -1143,6 +1143,16 @@ struct OutputLine {
 
 std::string annotation_error(size_t k) { return "scheduled line " + std::to_string(k + 1) + ": "; }
 
+// Whether the line ends in a note "\t; [+:n]" or "\t; [-:n]" (the text
+// before it may hold such characters too).
+bool ends_in_annotation(const std::string& line) {
+    const size_t p = line.rfind("\t; [");
+    if (p == std::string::npos || line.size() < p + 8 || line.back() != ']') return false;
+    if ((line[p + 4] != '+' && line[p + 4] != '-') || line[p + 5] != ':') return false;
+    return std::all_of(line.begin() + static_cast<std::ptrdiff_t>(p + 6), line.end() - 1,
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
 bool read_output(std::string_view scheduled, std::vector<OutputLine>& out, std::string& why) {
     if (!scheduled.empty() && scheduled.back() != '\n') {
         why = "the scheduled source does not end with a newline";
@@ -1154,8 +1164,7 @@ bool read_output(std::string_view scheduled, std::vector<OutputLine>& out, std::
         std::string line(scheduled.substr(at, end - at));
         at = end + 1;
         // A line too long for its note carries it on the next line alone.
-        if (line.rfind("\t; [") == std::string::npos && at < scheduled.size() &&
-            scheduled.substr(at, 4) == "\t; [") {
+        if (!ends_in_annotation(line) && at < scheduled.size() && scheduled.substr(at, 4) == "\t; [") {
             const size_t next = scheduled.find('\n', at);
             line += scheduled.substr(at, next - at);
             at = next + 1;
