@@ -10,7 +10,6 @@
 #include "paasmdiag.h"
 #include "paasmdirectives.h"
 #include "paasmdriver.h"
-#include "paasmis.h"
 #include "paasmlex.h"
 #include "paasmmatch.h"
 #include "paasmomf.h"
@@ -142,10 +141,6 @@ int data_emit_field_operand(DataField field) {
         return 0;
     }
     if (data_relocatable(value)) {
-        if ((current_section->memory_kind & MEMORY_PROGRAM) != 0) {
-            sched_note_data_label(value.symbol);
-            if (value.subtrahend_valid != 0) sched_note_data_label(value.subtrahend);
-        }
         int result = 0;
         if (!data_pass1()) result = match_fit_data_value(value, data_field_width(field));
         data_emit_field_value(field, value.value.word);
