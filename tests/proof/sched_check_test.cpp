@@ -130,12 +130,14 @@ std::string across_section_directive(const std::string& directive, bool schedule
 TEST(SchedCheck, WhatLiesInAnotherSectionIsNoFence)
 {
     // .text with what the reader takes as extra characters (a warning, not
-    // an error), the current section named again, and stretches of other
-    // sections that come back to it: the MOV stays in .text, at its place
-    // among the .text instructions.
+    // an error), the current section named again, stretches of other
+    // sections that come back to it, and a pop with nothing pushed (which
+    // reads no operand and leaves the section as it is): the MOV stays in
+    // .text, at its place among the .text instructions.
     for (const std::string directive :
          {"\t.text \tlnk\t#4\n", "\t.section\t.TEXT,code\n", "\t.pushsection\t.text,code\n\t.popsection\n",
-          "\t.data\n\t.text\n", "\t.pushsection\t.const,code\n\t.pword\t0x123456\n\t.popsection\n"}) {
+          "\t.data\n\t.text\n", "\t.pushsection\t.const,code\n\t.pword\t0x123456\n\t.popsection\n",
+          "\t.popsection\n", "\t.popsection\t.data\n"}) {
         std::string why;
         EXPECT_TRUE(proof_check_schedule(across_section_directive(directive, false),
                                          across_section_directive(directive, true), false, why))
@@ -146,8 +148,9 @@ TEST(SchedCheck, WhatLiesInAnotherSectionIsNoFence)
 TEST(SchedCheck, AnInstructionStaysInItsSection)
 {
     // The MOV would land in .text2, in .data, or in a section the check
-    // cannot tell (a pop with nothing pushed).
-    for (const std::string directive : {"\t.section\t.text2,code\n", "\t.data\n", "\t.popsection\n"}) {
+    // cannot tell (a quoted name).
+    for (const std::string directive : {"\t.section\t.text2,code\n", "\t.data\n", "\t.pushsection\t.c,code\n",
+                                        "\t.section\t\".q\",code\n"}) {
         std::string why;
         EXPECT_FALSE(proof_check_schedule(across_section_directive(directive, false),
                                           across_section_directive(directive, true), false, why))
@@ -288,7 +291,10 @@ TEST(SchedCheck, ExtraTextAfterAnExpressionNamesNoLabel)
         return std::string("\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tmov\tw2,w3\t; [-:6]\n") + move +
                "\t; [-:3]\n\tmov\tw0,w1\t; [+:4]\n.L2:\t; [+:5]\n\treturn\t; [-:7]\n";
     };
-    for (const std::string operand : {"5\tbra\t.L2", "_x .L2", "0x10 #bra .L2"}) {
+    // Operands after one whose expression ended early are extra text as
+    // well, and so is what follows a register word.
+    for (const std::string operand : {"5\tbra\t.L2", "_x .L2", "0x10 #bra .L2", "5\tmv,.L2", "w5\tx,.L2",
+                                      "_x\tmv,.L2"}) {
         std::string why;
         EXPECT_TRUE(proof_check_schedule(pair(operand, false), pair(operand, true), false, why)) << operand << ": " << why;
     }
@@ -375,7 +381,8 @@ TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
         return moved_up("mov\tw2,w3", instruction, swapped);
     };
     for (const std::string unread : {"xor\t.global\t.", "xor\t.global\t._x\t.[y\tw-F6,w0", "inc\tx,wreg,.",
-                                     "mov.d\t0x50MMon\t.,0x800", "xor\t..x", "mov\tw4,x\t.+2"}) {
+                                     "mov.d\t0x50MMon\t.,0x800", "xor\t..x", "mov\tw4,x\t.+2",
+                                     "mul.ss\tw2,w6,w4\t.\x7f\x01weak", "mov\tw4\t.,w5"}) {
         std::string why;
         EXPECT_TRUE(proof_check_schedule(pair(unread, false), pair(unread, true), false, why)) << unread << ": " << why;
     }

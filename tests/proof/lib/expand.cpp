@@ -371,6 +371,63 @@ bool parse_offset(std::string_view s, long& value, size_t& used)
     return true;
 }
 
+// How much of an operand field the instruction reads. The operands end
+// where a value (a word, a number, a string, a bracketed address) is
+// followed, after blanks, by anything but a comma, an operator or a
+// closing bracket: the rest is extra text that nothing reads ("mov.b 0x8
+// [w15-4]" is MOV.B 0x8). It reads on whenever in doubt, so that every
+// operand the instruction reads is corrected below a site.
+size_t read_extent(std::string_view field)
+{
+    const std::string_view operators = "+-*/%&|^<>=!~,()]";
+    bool value_next = true;
+    size_t k = 0;
+    while (k < field.size()) {
+        if (value_next) {
+            const char c = field[k];
+            if (is_space(c) || c == '#' || operators.find(c) != std::string_view::npos) {
+                ++k;
+            } else if (c == '[') {
+                const size_t close = field.find(']', k);
+                if (close == std::string_view::npos)
+                    return field.size();
+                k = close + 1;
+                value_next = false;
+            } else if (c == '"' || c == '\'') {
+                size_t n = k + 1;
+                while (n < field.size() && field[n] != c)
+                    n += field[n] == '\\' ? 2 : 1;
+                k = std::min(field.size(), n + 1);
+                value_next = false;
+            } else {
+                const size_t n = word_end(field, k);
+                k = n > k ? n : k + 1;
+                value_next = false;
+            }
+            continue;
+        }
+        // After a value: an operator or comma goes on, and so does
+        // anything stuck to it; after a blank, anything else ends it.
+        const size_t value_end = k;
+        while (k < field.size() && is_space(field[k]))
+            ++k;
+        if (k == field.size())
+            return value_end;
+        const char c = field[k];
+        if (c == ')' || c == ']') {
+            ++k;
+        } else if (operators.find(c) != std::string_view::npos) {
+            ++k;
+            value_next = true;
+        } else if (k == value_end) {
+            value_next = true;
+        } else {
+            return value_end;
+        }
+    }
+    return field.size();
+}
+
 // The code of a statement that runs `depth` call levels below its site,
 // with every W15-relative offset given back the return addresses pushed on
 // the way. False when the statement uses W15 in a way that no offset can
@@ -696,18 +753,23 @@ private:
                 // Only a branch to a label of the same copy stays inside it.
                 const size_t blank = st.rest.find_first_of(" \t\r");
                 std::string_view operands = blank == std::string_view::npos ? std::string_view() : trim(st.rest.substr(blank));
+                operands = trim(operands.substr(0, read_extent(operands)));
                 const size_t comma = operands.rfind(',');
                 const std::string target(trim(comma == std::string_view::npos ? operands : operands.substr(comma + 1)));
                 if (st.mnemonic == "return" || st.mnemonic == "retfie" || st.mnemonic == "retlw" ||
                     st.mnemonic == "reset" || own_labels.count(target) == 0)
                     return fail("control leaves a body below the site: " + code + " (" + where(k) + ")");
             }
+            // Only the operands it reads are corrected; extra text after
+            // them stays as it is.
+            const size_t field = code.find_first_of(" \t\r");
+            const size_t read = field == std::string::npos ? code.size() : field + read_extent(std::string_view(code).substr(field));
             std::string moved;
-            if (!relocate_stack_operands(code, depth, moved, why_)) {
+            if (!relocate_stack_operands(std::string_view(code).substr(0, read), depth, moved, why_)) {
                 why_ += " (" + where(k) + ")";
                 return false;
             }
-            code = std::move(moved);
+            code = moved + code.substr(read);
         }
         out_.append("\t").append(code).append("\n");
         instruction_ends_.push_back(out_.size());

@@ -617,8 +617,17 @@ std::vector<std::string> Modeller::operands_read(const Statement& st) const {
             break;
         }
     }
+    // Of a register, only its word is read: what follows it in the
+    // operand ("w4*w5", "w2 junk") names no label and no location.
     std::vector<std::string> texts;
-    for (size_t k = 0; k < taken; ++k) texts.push_back(ops[k].text);
+    for (size_t k = 0; k < taken; ++k) {
+        const std::string& text = ops[k].text;
+        size_t word = 0;
+        while (ops[k].kind == OpKind::reg && word < text.size() &&
+               (std::isalnum(static_cast<unsigned char>(text[word])) != 0 || text[word] == '_'))
+            ++word;
+        texts.push_back(ops[k].kind == OpKind::reg && word > 0 ? text.substr(0, word) : text);
+    }
     return texts;
 }
 
@@ -1360,9 +1369,9 @@ struct Program {
 };
 
 // The section each line leaves current, by name in lower case, from
-// ".text" at the start of the pass. A section the check cannot tell (a pop
-// with nothing pushed, an operand it cannot read) gets a name of its own,
-// "?" and the line number, which equals no other.
+// ".text" at the start of the pass. A section the check cannot tell (an
+// operand it cannot read) gets a name of its own, "?" and the line number,
+// which equals no other.
 class SectionTracker {
 public:
     const std::string& after(const Statement& st, int line) {
@@ -1377,8 +1386,11 @@ public:
             current_ = st.operands.empty() ? unknown : lower(trim(st.operands[0]));
             if (current_.find_first_of("\"'") != std::string::npos) current_ = unknown;
         } else if (st.directive == ".popsection") {
-            current_ = stack_.empty() ? unknown : stack_.back();
-            if (!stack_.empty()) stack_.pop_back();
+            // A pop with nothing pushed leaves the section as it is.
+            if (!stack_.empty()) {
+                current_ = stack_.back();
+                stack_.pop_back();
+            }
         }
         return current_;
     }
@@ -1409,24 +1421,19 @@ Program read_program(std::string_view original) {
             if (st.directive == ".global" || st.directive == ".weak")
                 for (const std::string& name : st.operands) referenced.insert(name);
         }
-        if (st.kind == Kind::instruction) {
-            // A BRA whose first operand is no condition takes that operand
-            // as its target; what follows it is extra text, read by nothing.
-            const bool bra_target_first = (st.mnemonic == "bra" || st.mnemonic == "pbra") &&
-                                          st.operands.size() > 1 && !is_condition(st.operands[0]);
-            // Only what the operands' expressions read names anything;
-            // extra characters after them are read by nothing.
-            if (bra_target_first) {
-                collect_names(st.operands[0], operand_names);
-            } else {
-                for (const std::string& operand : st.operands) collect_names(operand, operand_names);
-            }
-        }
         if (st.kind == Kind::instruction && st.mnemonic == "do" && st.operands.size() == 2)
             p.loop_ends.insert(st.operands[1]);
         p.sections.push_back(sections.after(st, static_cast<int>(p.statements.size()) + 1));
         p.statements.push_back(std::move(st));
     }
+    // Only the operands the instruction reads name anything: extra
+    // characters after them (a BRA's second operand when its first is no
+    // condition, what follows an expression or a register) are read by
+    // nothing.
+    const Modeller modeller(p.aliases);
+    for (const Statement& st : p.statements)
+        if (st.kind == Kind::instruction)
+            for (const std::string& operand : modeller.operands_read(st)) collect_names(operand, operand_names);
     referenced.insert(operand_names.begin(), operand_names.end());
     for (const Statement& st : p.statements)
         if (st.kind == Kind::label && (referenced.count(st.label) != 0 || is_numeric_label(st.label)))
@@ -1719,7 +1726,7 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
                 ++assigned[st.operands[0]];
             if (st.kind != Kind::instruction) return true;
             std::unordered_set<std::string> names;
-            collect_names(st.operand_text, names);
+            for (const std::string& operand : modeller_.operands_read(st)) collect_names(operand, names);
             std::vector<std::pair<std::string, int>> values;
             for (const std::string& name : names)
                 if (auto at = assigned.find(name); at != assigned.end()) values.emplace_back(name, at->second);
