@@ -96,6 +96,7 @@ void expr_take_location(ExprValue& value) {
     lex_next_token();
     location_counter_uses |= LOCATION_USED;
     if (current_token.code != TOK_PLUS) location_counter_uses |= LOCATION_REACHES_BACK;
+    if (!evaluating_transfer_target) location_counter_uses |= LOCATION_AS_ADDRESS;
     expr_check_address_space(section, "$");
 }
 

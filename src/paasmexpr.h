@@ -106,10 +106,13 @@ extern uint8_t address_space_mask;
 
 // How the instruction being assembled used the location counter ('$' or
 // '.'): LOCATION_USED for any use, LOCATION_REACHES_BACK when one use is
-// not followed by '+' and so may reach behind the instruction. Cleared at
-// the start of every instruction statement.
+// not followed by '+' and so may reach behind the instruction,
+// LOCATION_AS_ADDRESS when one use is a value of its own (not where a
+// transfer goes), which any word added before the instruction changes.
+// Cleared at the start of every instruction statement.
 constexpr uint32_t LOCATION_USED = 1;
 constexpr uint32_t LOCATION_REACHES_BACK = 2;
+constexpr uint32_t LOCATION_AS_ADDRESS = 4;
 extern uint32_t location_counter_uses;
 
 int expr_evaluate(ExprValue& value);

@@ -95,9 +95,12 @@ void sched_forbid_nops_so_far() {
 
 // An instruction that uses the location counter was recorded: no nop may
 // follow it in its stretch, and when it may reach back, none may come
-// before it either.
+// before it either. One that takes '.' as a value (a file register, a
+// literal) holds its own address, as a word naming a label holds the
+// label's: no nop may come before it at all.
 void sched_note_location_use() {
     location_in_stretch = true;
+    if ((location_counter_uses & LOCATION_AS_ADDRESS) != 0) sched_forbid_nops_so_far();
     if ((location_counter_uses & LOCATION_REACHES_BACK) == 0) return;
     for (SchedBlock* block = stretch_before != nullptr ? stretch_before->next : schedule_block_list; block != nullptr;
          block = block->next)

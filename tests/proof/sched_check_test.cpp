@@ -137,7 +137,9 @@ TEST(SchedCheck, WhatLiesInAnotherSectionIsNoFence)
     for (const std::string directive :
          {"\t.text \tlnk\t#4\n", "\t.section\t.TEXT,code\n", "\t.pushsection\t.text,code\n\t.popsection\n",
           "\t.data\n\t.text\n", "\t.pushsection\t.const,code\n\t.pword\t0x123456\n\t.popsection\n",
-          "\t.popsection\n", "\t.popsection\t.data\n"}) {
+          "\t.popsection\n", "\t.popsection\t.data\n",
+          // The scanner reads the name's word: what follows it is extra.
+          "\t.section\t.text x\x18\x01,data\n", "\t.section\t.text*t\n", "\t.section\t.text$x\n"}) {
         std::string why;
         EXPECT_TRUE(proof_check_schedule(across_section_directive(directive, false),
                                          across_section_directive(directive, true), false, why))
@@ -334,6 +336,21 @@ TEST(CodeSections, TheAttributesOfANewSectionTellCodeFromData)
         {"fl,\"\"", false},
         {"odd,5", true},                        // neither word nor string
         {"\"quoted\",data", false},
+        // A register, condition or operator word is no name to the
+        // scanner: no attribute list begins with it.
+        {"f3,c", true},
+        {"f3,c\x1a" "de", true},
+        {"f3,W0,data", true},
+        {"f3,handle", true},
+        {"f3,TblPag", true},
+        {"f3,data,c", false},
+        {"f3,cde", false},
+        // Text after the name's word ends the operand: the attributes
+        // after it are not read.
+        {".tex*t,data", true},
+        {"..section .text,code_ x,data", true},
+        {".foo$x,data", true},
+        {".foo#x?y@z,data", false},
     };
     for (const Row& row : rows) EXPECT_EQ(proof_new_section_is_code(row.operand), row.code) << row.operand;
 }

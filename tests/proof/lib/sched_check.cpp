@@ -81,6 +81,35 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+// The section name that an operand of .section or .pushsection gives, as
+// the scanner reads it: a quoted name whole (quotes and all), else the word
+// at its start ('$' words take no '.'). `extra` tells whether anything but
+// blanks follows the word before the first comma: then the attributes after
+// it are not read either.
+std::string section_name_of(std::string_view operand, bool* extra = nullptr) {
+    operand = trim(operand);
+    if (extra != nullptr) *extra = false;
+    if (operand.empty() || operand.front() == '"' || operand.front() == '\'') return std::string(operand);
+    const auto name_char = [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '?' || c == '@';
+    };
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    size_t end = 0;
+    if (operand.front() == '$') {
+        while (end < operand.size() && (name_char(operand[end]) || digit(operand[end]) || operand[end] == '#' ||
+                                        operand[end] == '$'))
+            ++end;
+    } else if (name_char(operand.front()) || operand.front() == '.') {
+        while (end < operand.size() && (name_char(operand[end]) || digit(operand[end]) || operand[end] == '.' ||
+                                        operand[end] == '#'))
+            ++end;
+    } else {
+        return std::string(operand);
+    }
+    if (extra != nullptr) *extra = end < operand.size();
+    return std::string(operand.substr(0, end));
+}
+
 // The text of a line before its comment: ';' ends the statement outside a
 // string or a character constant.
 std::string_view statement_text(std::string_view line) {
@@ -1383,7 +1412,7 @@ public:
             current_ = ".data";
         } else if (st.directive == ".section" || st.directive == ".pushsection") {
             if (st.directive == ".pushsection") stack_.push_back(current_);
-            current_ = st.operands.empty() ? unknown : lower(trim(st.operands[0]));
+            current_ = st.operands.empty() ? unknown : lower(section_name_of(st.operands[0]));
             if (current_.find_first_of("\"'") != std::string::npos) current_ = unknown;
         } else if (st.directive == ".popsection") {
             // A pop with nothing pushed leaves the section as it is.
@@ -1899,7 +1928,7 @@ public:
 private:
     bool select(const std::string& operand_text) {
         const std::vector<std::string> operands = split_operands(operand_text);
-        std::string name = lower(operands[0]);
+        std::string name = lower(section_name_of(operands[0]));
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
         if (name == "*") return proof_new_section_is_code(operand_text);  // a name of its own, never again
         const auto known = kinds_.find(name);
@@ -1916,12 +1945,35 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Words the assembler's scanner takes for registers, conditions or
+// operators, never for a name: an attribute list cannot begin with one.
+bool is_reserved_word(std::string_view word) {
+    static const std::unordered_set<std::string> words = {
+        "a", "b", "dsrpag", "dswpag", "tblpag", "wreg", "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8",
+        "w9", "w10", "w11", "w12", "w13", "w14", "w15", ".endof.", ".endof_hi.", ".sizeof.", ".sizeof_hi.",
+        ".startof.", ".startof_hi.", "boot", "dmaoffset", "dmapage", "edsoffset", "edspage", "handle",
+        "packed_hi", "packed_lo", "psvoffset", "psvpage", "psvptr", "secure", "tbloffset", "tblpage"};
+    const std::string lowered = lower(word);
+    return words.count(lowered) != 0 || is_condition(lowered);
+}
+
+}  // namespace
+
 bool proof_new_section_is_code(std::string_view operand_text) {
     const std::vector<std::string> operands = split_operands(operand_text);
-    if (operands.size() < 2) return true;
+    bool extra = false;
+    if (!operands.empty()) section_name_of(operands[0], &extra);
+    if (operands.size() < 2 || extra) return true;
     const std::string_view first = operands[1];
     if (!first.empty() && first.front() == '"') return first.size() > 1 && first[1] == 'x';
     if (first.empty() || !is_name_start(first.front())) return true;
+    {
+        size_t end = 0;
+        while (end < first.size() && is_word_char(first[end]) && first[end] != '#' && first[end] != '?') ++end;
+        if (is_reserved_word(first.substr(0, end))) return true;
+    }
     // A list of attribute words, each perhaps with a parenthesised group;
     // anything else after an entry ends the list.
     for (size_t k = 1; k < operands.size(); ++k) {
