@@ -61,16 +61,16 @@ void expr_take_symbol(ExprValue& value, Symbol* symbol) {
     }
     // What program memory holds changes when a label of program memory
     // that it names moves: the scheduler keeps such a label in place.
-    if (current_section != nullptr && (current_section->memory_kind & MEMORY_PROGRAM) != 0 &&
-        symbol->section != nullptr && (symbol->section->memory_kind & MEMORY_PROGRAM) != 0) {
+    const bool in_program = current_section != nullptr && (current_section->memory_kind & MEMORY_PROGRAM) != 0;
+    if (in_program && symbol->section != nullptr && (symbol->section->memory_kind & MEMORY_PROGRAM) != 0) {
         sched_note_data_label(symbol);
         // Named for its address, not as where a transfer goes: a nop
         // added before it would change the word that holds the address.
-        if (!evaluating_transfer_target) {
-            sched_note_address_label(symbol);
-            pa_note_address_label(symbol);
-        }
+        if (!evaluating_transfer_target) sched_note_address_label(symbol);
     }
+    // A label among instructions of a data-memory section moves with them
+    // as well, and changes the program word that holds its address.
+    if (in_program && symbol->section != nullptr && !evaluating_transfer_target) pa_note_address_label(symbol);
     uint8_t defined = pass_number <= 1 ? SYM_DEFINED_PASS1 : SYM_DEFINED_PASS2;
     value.forward_ref = (symbol->flags & defined) == 0 ? 1 : 0;
     if (pass_number >= 2 && symbol->value_class == CLASS_UNKNOWN) diag_error(7, symbol->name);

@@ -93,9 +93,8 @@ bool pa_is_unconditional_transfer(const PaInstruction* record) {
 
 namespace {
 
-// The labels of program memory that an operand or data in program memory
-// names for its address (not as where a transfer goes), in pass 1 and
-// pass 2. Such a label inside a replaced sequence would be written again
+// The labels that an operand or data in program memory names for its
+// address (not as where a transfer goes), in pass 1 and pass 2. Such a label inside a replaced sequence would be written again
 // before the call, at another address, and the word naming it would
 // change: it ends the block instead.
 std::unordered_set<const Symbol*> address_named_labels;
@@ -118,6 +117,7 @@ void pa_begin_pass() {
     abstraction_switch_symbol = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string("___PA___")});
     // Off, as an unset switch is, whatever pass 1 left in it.
     sym_set_absolute_integer(abstraction_switch_symbol, 0);
+    pa_watch_line_table_begin();
 }
 
 PaBlock* pa_new_block(PaBlockList& list, Section* section) {
@@ -164,6 +164,7 @@ PaInstruction* pa_append_instruction(int32_t size, const PaEncoding& encoding) {
 
 void pa_record_instruction(int32_t size, const PaEncoding& encoding) {
     if (pass_number < 2) return;
+    pa_watch_line_table();
     if (!pa_recording_on()) {
         pa_set_mark(' ');
         pa_end_block();
@@ -188,12 +189,17 @@ void pa_record_label(Symbol* symbol) {
     if (symbol == nullptr) return;
     if ((option_flags & OPT_ABSTRACT) == 0) return;
     if (pass_number < 2) return;
+    pa_watch_line_table();
     if (symbol->scope == SCOPE_GLOBAL || !pa_recording_on()) {
         pa_set_mark(' ');
         pa_end_block();
         return;
     }
-    if (address_named_labels.count(symbol) != 0) {
+    // One of data memory counts only among the instructions of its own
+    // section.
+    if (address_named_labels.count(symbol) != 0 &&
+        ((symbol->section != nullptr && (symbol->section->memory_kind & MEMORY_PROGRAM) != 0) ||
+         (recording_block != nullptr && recording_block->section == symbol->section))) {
         pa_end_block();
         return;
     }
@@ -218,6 +224,7 @@ void pa_record_label(Symbol* symbol) {
 // and move it, and every address after it, against the instructions.
 void pa_record_data() {
     if (pass_number < 2) return;
+    pa_watch_line_table();
     if (recording_block != nullptr && recording_block->section == current_section) pa_end_block();
 }
 

@@ -94,6 +94,10 @@ void pa_record_data();
 // names for its address.
 void pa_note_address_label(const Symbol* label);
 void pa_end_block();
+// Pass 2 watches whether the input's line table can be left out (ELF build):
+// the start of the pass, then every instruction, data statement and label.
+void pa_watch_line_table_begin();
+void pa_watch_line_table();
 PaInstruction* pa_append_instruction(int32_t size, const PaEncoding& encoding);
 PaBlock* pa_new_block(PaBlockList& list, Section* section);
 

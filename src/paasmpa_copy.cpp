@@ -25,6 +25,19 @@ constexpr int ORDER_INCOMPLETE = 3124;
 constexpr int NOT_IN_ORDER = 3255;
 constexpr int NOT_A_STACK_MOVE = 3467;
 
+// What pass 2 met around the input's line table (ELF build), which runs
+// from its last .section line to the definition of .LELT0: the last line
+// up to that definition that put an instruction, data or a label into
+// another section (leaving out the table from a line before it would lose
+// it), and whether a line after it put one into the table's section
+// (without the table's .section line it would land in another). The
+// section last seen, and whether it is the table's.
+int32_t line_table_end = 0;
+int32_t other_section_line = 0;
+bool table_used_after_end = false;
+const Section* watched_section = nullptr;
+bool watched_is_table = false;
+
 // The closed aggregations in writing order, and each one's place in it by id.
 PaBlock** closed_write_order = nullptr;
 int32_t closed_write_count = 0;
@@ -132,6 +145,29 @@ int32_t pa_consume_record_lines(const PaInstruction* record, int32_t position) {
 
 // ---- The rest of the source ------------------------------------------------------
 
+void pa_watch_line_table_begin() {
+    const Symbol* end_label = sym_lookup(SymbolKey{SYMKIND_ORDINARY, intern_string(".LELT0")});
+    line_table_end = end_label != nullptr ? end_label->def_line : 0;
+    other_section_line = 0;
+    table_used_after_end = false;
+    watched_section = nullptr;
+    watched_is_table = false;
+}
+
+void pa_watch_line_table() {
+    if constexpr (BuildTraits::is_elf) {
+        if (pass_number != 2 || current_source == nullptr || current_section == nullptr) return;
+        if (current_section != watched_section) {
+            watched_section = current_section;
+            const Symbol* table = omf_find_section(".debug_line", 0);
+            watched_is_table = table != nullptr && table->section == current_section;
+        }
+        const int32_t line = current_source->line;
+        if (line <= line_table_end && !watched_is_table && line > other_section_line) other_section_line = line;
+        if (line > line_table_end && watched_is_table) table_used_after_end = true;
+    }
+}
+
 void pa_copy_remaining_source(std::string& held_line) {
     held_line.clear();
     int32_t dropped_first = 1;
@@ -140,11 +176,13 @@ void pa_copy_remaining_source(std::string& held_line) {
         // The input's line table is left out: it describes the input, not
         // the rewritten program. It runs from its .section line to the
         // definition of .LELT0 (found or made); a name never defined leaves
-        // nothing out.
+        // nothing out, and so does a table whose leaving out would move
+        // other lines into another section or lose them.
         const Symbol* line_table = omf_find_section(".debug_line", 0);
         if (line_table != nullptr && line_table->section != nullptr) {
             dropped_first = line_table->section->section_line;
             dropped_last = sym_lookup_or_create(SymbolKey{SYMKIND_ORDINARY, intern_string(".LELT0")})->def_line;
+            if (other_section_line >= dropped_first || table_used_after_end) dropped_last = 0;
         }
     }
     PaLineInfo info;

@@ -100,6 +100,7 @@ int tgt_finish_instruction(TgtInstruction& ins) {
     // The abstraction recorder takes the address from the location
     // counter, so it runs before the words are emitted.
     if (ins.ends_block != 0) {
+        pa_watch_line_table();
         pa_end_block();
     } else {
         if (ins.word_count == 2)
