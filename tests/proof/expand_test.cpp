@@ -82,13 +82,13 @@ const ExpandCase expand_cases[] = {
      "_get_a:\n"                              // 4
      "\tmov\t[w15-6],w0\n"                    // 5
      "\tmov.b\t0x8\t[w15-4],w0\n"              // 6: MOV.B 0x8 and extra text
-     "\tadd\tw0,w1,w0\t[w15\x7f\n"             // 7: extra text with no ']'
+     "\tmov\tw0,0x10[w15-2]\t[w15\x7f\n"             // 7: '[' right after a value, and no ']'
      "\tmov\tw0, [w15-8]\n"                   // 8: a blank after the comma
      "\treturn\n"                             // 9
      "_get_b:\n"                              // 10
      "\tmov\t[w15-6],w0\n"                    // 11
      "\tmov.b\t0x8\t[w15-4],w0\n"              // 12
-     "\tadd\tw0,w1,w0\t[w15\x7f\n"             // 13
+     "\tmov\tw0,0x10[w15-2]\t[w15\x7f\n"             // 13
      "\tmov\tw0, [w15-8]\n"                   // 14
      "\treturn\n",                            // 15
      "\t.section\t.text,code\n"
@@ -104,7 +104,7 @@ const ExpandCase expand_cases[] = {
      ".LPA0:\t; 5 ... 8 (closed:1)\n"
      "\tmov.w\t[w15-10],w0\t; reloc(5)\n"
      "\tmov.b\t0x8\t[w15-4],w0\n"
-     "\tadd\tw0,w1,w0\t[w15\x7f\n"
+     "\tmov\tw0,0x10[w15-2]\t[w15\x7f\n"
      "\tmov.w\tw0, [w15-12]\t; reloc(8)\n"
      "\treturn\n",
      "\t.section\t.text,code\n"
@@ -113,13 +113,13 @@ const ExpandCase expand_cases[] = {
      "_get_a:\n"
      "\tmov.w\t[w15-6],w0\n"
      "\tmov.b\t0x8\t[w15-4],w0\n"
-     "\tadd\tw0,w1,w0\t[w15\x7f\n"
+     "\tmov\tw0,0x10[w15-2]\t[w15\x7f\n"
      "\tmov.w\tw0, [w15-8]\n"
      "\treturn\n"
      "_get_b:\n"
      "\tmov.w\t[w15-6],w0\n"
      "\tmov.b\t0x8\t[w15-4],w0\n"
-     "\tadd\tw0,w1,w0\t[w15\x7f\n"
+     "\tmov\tw0,0x10[w15-2]\t[w15\x7f\n"
      "\tmov.w\tw0, [w15-8]\n"
      "\treturn\n"},
 

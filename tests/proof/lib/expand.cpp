@@ -374,9 +374,10 @@ bool parse_offset(std::string_view s, long& value, size_t& used)
 // How much of an operand field the instruction reads. The operands end
 // where a value (a word, a number, a string, a bracketed address) is
 // followed, after blanks, by anything but a comma, an operator or a
-// closing bracket: the rest is extra text that nothing reads ("mov.b 0x8
-// [w15-4]" is MOV.B 0x8). It reads on whenever in doubt, so that every
-// operand the instruction reads is corrected below a site.
+// closing bracket, or right away by '[': the rest is extra text that
+// nothing reads ("mov.b 0x8 [w15-4]" is MOV.B 0x8). It reads on whenever
+// in doubt, so that every operand the instruction reads is corrected
+// below a site.
 size_t read_extent(std::string_view field)
 {
     const std::string_view operators = "+-*/%&|^<>=!~,()]";
@@ -419,7 +420,8 @@ size_t read_extent(std::string_view field)
         } else if (operators.find(c) != std::string_view::npos) {
             ++k;
             value_next = true;
-        } else if (k == value_end) {
+        } else if (k == value_end && c != '[') {
+            // '[' is never part of a word, so the value ended before it.
             value_next = true;
         } else {
             return value_end;
