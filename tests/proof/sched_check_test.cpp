@@ -549,3 +549,44 @@ TEST(SchedCheck, ANoteOnTheNextLineFollowsALineWhoseTextLooksLikeOne)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SchedCheck, ANopInADisiWindowTakesACycle)
+{
+    // The BRA's two slots take MOV W0,W1 and a nop. DISI #10 holds
+    // interrupts off for all four instructions after it either way; DISI #3
+    // holds four cycles, and the nop pushes MOV W2,W3... out of them.
+    const auto pair = [](const std::string& count, bool scheduled) {
+        if (!scheduled)
+            return "\t.section\t.text,code\n_f:\n\tdisi\t#" + count +
+                   "\n\tmov\tw0,w1\n\tbra\t.L2\n\tmov\tw2,w3\n.L2:\n\treturn\n";
+        return "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tdisi\t#" + count +
+               "\t; [+:3]\n\tpbra\t.L2\t; [-:5]\n\tnop\n\tmov\tw0,w1\t; [-:4]\n\tmov\tw2,w3\t; [-:6]\n"
+               ".L2:\t; [+:7]\n\treturn\t; [+:8]\n";
+    };
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(pair("10", false), pair("10", true), false, why)) << why;
+    EXPECT_FALSE(proof_check_schedule(pair("3", false), pair("3", true), false, why));
+    EXPECT_NE(why.find("holds interrupts off"), std::string::npos) << why;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SchedCheck, ARegisterWordNamesNoLabel)
+{
+    // A label spelt like a register is named by no operand: "w2" in
+    // "mov [w2],w4" is the register. The MOV may move up across it.
+    for (const std::string moved : {"mov\t[w2],w4", "mov\tw2,w4"}) {
+        const std::string original =
+            "\t.section\t.text,code\n_f:\n\tmov\tw0,w1\nw2:\n\t" + moved + "\n\treturn\n";
+        const std::string scheduled = "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\t" + moved +
+                                      "\t; [-:5]\n\tmov\tw0,w1\t; [-:3]\nw2:\t; [+:4]\n\treturn\t; [-:6]\n";
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(original, scheduled, false, why)) << moved << ": " << why;
+    }
+}
+
+}  // namespace

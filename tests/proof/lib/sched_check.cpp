@@ -613,6 +613,18 @@ bool is_condition(const std::string& text) {
     return names.count(lower(trim(text))) != 0;
 }
 
+// Words the assembler's scanner takes for registers, conditions or
+// operators, never for a name: an attribute list cannot begin with one.
+bool is_reserved_word(std::string_view word) {
+    static const std::unordered_set<std::string> words = {
+        "a", "b", "dsrpag", "dswpag", "tblpag", "wreg", "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8",
+        "w9", "w10", "w11", "w12", "w13", "w14", "w15", ".endof.", ".endof_hi.", ".sizeof.", ".sizeof_hi.",
+        ".startof.", ".startof_hi.", "boot", "dmaoffset", "dmapage", "edsoffset", "edspage", "handle",
+        "packed_hi", "packed_lo", "psvoffset", "psvpage", "psvptr", "secure", "tbloffset", "tblpage"};
+    const std::string lowered = lower(word);
+    return words.count(lowered) != 0 || is_condition(lowered);
+}
+
 std::optional<Model> Modeller::model(const Statement& st) const {
     if (st.kind != Kind::instruction) return std::nullopt;
     return model_operands(st);
@@ -1378,7 +1390,8 @@ void collect_names(std::string_view text, std::unordered_set<std::string>& names
         if (is_name_start(text[i])) {
             size_t end = i;
             while (end < text.size() && is_word_char(text[end]) && text[end] != '#') ++end;
-            names.insert(std::string(text.substr(i, end - i)));
+            // A register, condition or operator word names no label.
+            if (!is_reserved_word(text.substr(i, end - i))) names.insert(std::string(text.substr(i, end - i)));
             i = end;
             after_value = true;
             continue;
@@ -1720,7 +1733,7 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
 
     // The instructions that run while DISI #k holds interrupts off, at most
     // k + 1 (one a cycle, and the cycle the count may leave open), stay the
-    // ones right after it.
+    // ones right after it. A nop added among them takes a cycle of its own.
     for (size_t k = 0; k < source_seq.size(); ++k) {
         const Statement& st = statement_of(source_seq[k]);
         if (st.mnemonic != "disi" || st.operands.size() != 1) continue;
@@ -1733,7 +1746,9 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
                                 source_seq.begin() + static_cast<std::ptrdiff_t>(k + 1 + held));
         const size_t at = out_pos[static_cast<size_t>(source_seq[k])];
         std::vector<int> after;
-        for (size_t j = at + 1; j < out_seq.size() && after.size() < held; ++j) after.push_back(out_seq[j]);
+        const size_t window = std::min<size_t>(count, out_seq.size()) + 1;
+        for (size_t j = at + 1; j < out_seq.size() && j - at <= window; ++j)
+            if (out_seq[j] != 0) after.push_back(out_seq[j]);
         std::sort(before.begin(), before.end());
         std::sort(after.begin(), after.end());
         if (before != after) {
@@ -1942,22 +1957,6 @@ private:
     std::vector<bool> stack_;
     std::unordered_map<std::string, bool> kinds_ = {{".text", true}, {".data", false}, {".bss", false}};
 };
-
-}  // namespace
-
-namespace {
-
-// Words the assembler's scanner takes for registers, conditions or
-// operators, never for a name: an attribute list cannot begin with one.
-bool is_reserved_word(std::string_view word) {
-    static const std::unordered_set<std::string> words = {
-        "a", "b", "dsrpag", "dswpag", "tblpag", "wreg", "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8",
-        "w9", "w10", "w11", "w12", "w13", "w14", "w15", ".endof.", ".endof_hi.", ".sizeof.", ".sizeof_hi.",
-        ".startof.", ".startof_hi.", "boot", "dmaoffset", "dmapage", "edsoffset", "edspage", "handle",
-        "packed_hi", "packed_lo", "psvoffset", "psvpage", "psvptr", "secure", "tbloffset", "tblpage"};
-    const std::string lowered = lower(word);
-    return words.count(lowered) != 0 || is_condition(lowered);
-}
 
 }  // namespace
 
