@@ -399,7 +399,8 @@ TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
     };
     for (const std::string unread : {"xor\t.global\t.", "xor\t.global\t._x\t.[y\tw-F6,w0", "inc\tx,wreg,.",
                                      "mov.d\t0x50MMon\t.,0x800", "xor\t..x", "mov\tw4,x\t.+2",
-                                     "mul.ss\tw2,w6,w4\t.\x7f\x01weak", "mov\tw4\t.,w5"}) {
+                                     "mul.ss\tw2,w6,w4\t.\x7f\x01weak", "mov\tw4\t.,w5",
+                                     "mov\tw6,x-y++\t\xa3.", "mov\tw6,x--.+2"}) {
         std::string why;
         EXPECT_TRUE(proof_check_schedule(pair(unread, false), pair(unread, true), false, why)) << unread << ": " << why;
     }
@@ -586,6 +587,31 @@ TEST(SchedCheck, ARegisterWordNamesNoLabel)
                                       "\t; [-:5]\n\tmov\tw0,w1\t; [-:3]\nw2:\t; [+:4]\n\treturn\t; [-:6]\n";
         std::string why;
         EXPECT_TRUE(proof_check_schedule(original, scheduled, false, why)) << moved << ": " << why;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SchedCheck, ANumericLabelIsAFenceOnlyWhenNamed)
+{
+    // MOV W2,W3 moved up across "1:". Nothing names 1 (a number "1" or
+    // "10b" is no name of it): it is no fence. "1b" or "1f" anywhere (a literal too) names
+    // it, and then it is one.
+    const auto pair = [](const std::string& tail, bool scheduled) {
+        if (!scheduled) return "\t.section\t.text,code\n_f:\n\tmov\tw0,w1\n1:\n\tmov\tw2,w3\n" + tail + "\treturn\n";
+        return "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tmov\tw2,w3\t; [-:5]\n\tmov\tw0,w1\t; [-:3]\n"
+               "1:\t; [+:4]\n" + tail.substr(0, tail.size() - 1) + "\t; [-:6]\n\treturn\t; [+:7]\n";
+    };
+    for (const std::string tail : {"\tadd\tw4,#1,w4\n", "\tmov\t#10b,w4\n"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(pair(tail, false), pair(tail, true), false, why)) << tail << why;
+    }
+    for (const std::string tail : {"\tbra\tz,1b\n", "\tmov\t#1B,w4\n"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(pair(tail, false), pair(tail, true), false, why)) << tail;
+        EXPECT_NE(why.find("jumped to"), std::string::npos) << tail << ": " << why;
     }
 }
 

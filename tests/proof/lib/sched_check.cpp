@@ -548,6 +548,9 @@ size_t expression_end(std::string_view text) {
             at = close + 1;
             return Tok::primary;
         }
+        // "++" and "--" are words of the addressing modes, no operators:
+        // an expression ends before them.
+        if ((c == '+' || c == '-') && d == c) return Tok::stop;
         static const char* const pairs[] = {"&&", "||", "^^", "<=", ">=", "==", "!=", "<<", ">>",
                                             "**", "^<", "^>", "^&", "^$", "^|"};
         for (const char* pair : pairs)
@@ -1477,8 +1480,29 @@ Program read_program(std::string_view original) {
         if (st.kind == Kind::instruction)
             for (const std::string& operand : modeller.operands_read(st)) collect_names(operand, operand_names);
     referenced.insert(operand_names.begin(), operand_names.end());
+    // A numeric label is named as "<digits>b" or "<digits>f"; one that no
+    // statement names so (in any operand, read or not) is named by nothing.
+    // "$$" counts as named always.
+    std::unordered_set<std::string> numeric_named;
+    for (const Statement& st : p.statements) {
+        const std::string& text = st.operand_text;
+        for (size_t i = 0; i < text.size();) {
+            if (std::isdigit(static_cast<unsigned char>(text[i])) == 0 || (i > 0 && is_word_char(text[i - 1]) && text[i - 1] != '#')) {
+                ++i;
+                continue;
+            }
+            size_t end = i;
+            while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0) ++end;
+            const char suffix = end < text.size() ? static_cast<char>(std::tolower(static_cast<unsigned char>(text[end]))) : 0;
+            if ((suffix == 'b' || suffix == 'f') && (end + 1 >= text.size() || !is_word_char(text[end + 1])))
+                numeric_named.insert(text.substr(i, end - i));
+            i = end;
+        }
+    }
     for (const Statement& st : p.statements)
-        if (st.kind == Kind::label && (referenced.count(st.label) != 0 || is_numeric_label(st.label)))
+        if (st.kind == Kind::label &&
+            (referenced.count(st.label) != 0 || st.label == "$$" ||
+             (is_numeric_label(st.label) && numeric_named.count(st.label) != 0)))
             p.entry_labels.insert(st.label);
     return p;
 }
