@@ -572,6 +572,28 @@ TEST(SchedCheck, ANopInADisiWindowTakesACycle)
     EXPECT_NE(why.find("holds interrupts off"), std::string::npos) << why;
 }
 
+TEST(SchedCheck, ALaterDisiSetsTheCountAnew)
+{
+    // DISI #4, then DISI #0: from the second one on only its own count
+    // holds, so the BRA's slots may take the MOV before it and a nop,
+    // which would push the MOV out of the first DISI's five cycles.
+    const std::string original = "\t.section\t.text,code\n_f:\n\tdisi\t#4\n\tmov\tw4,w5\n\tdisi\t#0\n"
+                                 "\tmov\tw6,w7\n\tmov\tw0,w1\n\tbra\t.L2\n.L2:\n\treturn\n";
+    const std::string scheduled = "\t.section\t.text,code\t; [+:1]\n_f:\t; [+:2]\n\tdisi\t#4\t; [+:3]\n"
+                                  "\tmov\tw4,w5\t; [+:4]\n\tdisi\t#0\t; [+:5]\n\tmov\tw6,w7\t; [+:6]\n"
+                                  "\tpbra\t.L2\t; [-:8]\n\tnop\n\tmov\tw0,w1\t; [-:7]\n.L2:\t; [-:9]\n"
+                                  "\treturn\t; [+:10]\n";
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(original, scheduled, false, why)) << why;
+    // With a nop in place of the second DISI, the first one's window
+    // ends with the nop the BRA's slot added, before the MOV.
+    std::string one = original;
+    one.replace(one.find("\tdisi\t#0\n"), 9, "\tnop\n");
+    std::string one_scheduled = scheduled;
+    one_scheduled.replace(one_scheduled.find("\tdisi\t#0\t"), 9, "\tnop\t");
+    EXPECT_FALSE(proof_check_schedule(one, one_scheduled, false, why));
+}
+
 }  // namespace
 
 namespace {

@@ -1757,7 +1757,8 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
 
     // The instructions that run while DISI #k holds interrupts off, at most
     // k + 1 (one a cycle, and the cycle the count may leave open), stay the
-    // ones right after it. A nop added among them takes a cycle of its own.
+    // ones right after it. A nop added among them takes a cycle of its own;
+    // a later DISI sets the count anew.
     for (size_t k = 0; k < source_seq.size(); ++k) {
         const Statement& st = statement_of(source_seq[k]);
         if (st.mnemonic != "disi" || st.operands.size() != 1) continue;
@@ -1765,14 +1766,19 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
         const std::string count_text(trim(std::string_view(st.operands[0]).substr(1)));
         const unsigned long count = std::strtoul(count_text.c_str(), &end, 0);
         if (count_text.empty() || *end != '\0') continue;  // not a plain number: not judged
-        const size_t held = std::min<size_t>(count + 1, source_seq.size() - k - 1);
+        // A later DISI sets the count anew: this one's window ends with it.
+        size_t next = k + 1;
+        while (next < source_seq.size() && statement_of(source_seq[next]).mnemonic != "disi") ++next;
+        const size_t held = std::min<size_t>({count + 1, source_seq.size() - k - 1, next - k});
         std::vector<int> before(source_seq.begin() + static_cast<std::ptrdiff_t>(k) + 1,
                                 source_seq.begin() + static_cast<std::ptrdiff_t>(k + 1 + held));
         const size_t at = out_pos[static_cast<size_t>(source_seq[k])];
         std::vector<int> after;
         const size_t window = std::min<size_t>(count, out_seq.size()) + 1;
-        for (size_t j = at + 1; j < out_seq.size() && j - at <= window; ++j)
+        for (size_t j = at + 1; j < out_seq.size() && j - at <= window; ++j) {
             if (out_seq[j] != 0) after.push_back(out_seq[j]);
+            if (next < source_seq.size() && out_seq[j] == source_seq[next]) break;
+        }
         std::sort(before.begin(), before.end());
         std::sort(after.begin(), after.end());
         if (before != after) {
