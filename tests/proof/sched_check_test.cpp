@@ -638,3 +638,32 @@ TEST(SchedCheck, ANumericLabelIsAFenceOnlyWhenNamed)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SchedCheck, TheNoteOfALongLineCountsTheDigitsOfItsNumber)
+{
+    // Line 100 holds 654 characters: with its note "\t; [+:100]" it would
+    // take 664, one more than the reader takes whole, so it is written
+    // without its trailing blanks. Line 9 of the same length takes 663 with
+    // its note and is written as it is.
+    const auto source = [](int long_line) {
+        std::string text = "\t.section\t.text,code\n";
+        for (int n = 2; n <= 100; ++n) text += n == long_line ? "\tnop" + std::string(650, ' ') + "\n" : "\tnop\n";
+        return text;
+    };
+    const auto scheduled = [](int long_line, bool trimmed) {
+        std::string text = "\t.section\t.text,code\t; [+:1]\n";
+        for (int n = 2; n <= 100; ++n) {
+            const std::string line = n == long_line && !trimmed ? "\tnop" + std::string(650, ' ') : "\tnop";
+            text += line + "\t; [+:" + std::to_string(n) + "]\n";
+        }
+        return text;
+    };
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(source(100), scheduled(100, true), false, why)) << why;
+    EXPECT_TRUE(proof_check_schedule(source(9), scheduled(9, false), false, why)) << why;
+    EXPECT_FALSE(proof_check_schedule(source(9), scheduled(9, true), false, why));
+}
+
+}  // namespace

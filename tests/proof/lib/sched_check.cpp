@@ -1569,9 +1569,11 @@ bool Checker::check_lines(const std::vector<OutputLine>& output, std::string& wh
         }
         seen[static_cast<size_t>(o.line)] = 1;
         std::string source = p_.lines[static_cast<size_t>(o.line - 1)];
-        // A line that its note would take past the 664 characters the
-        // reader takes at a time is written without its trailing blanks.
-        if (o.text != source && source.size() + 9 > 664) {
+        // A line that its note ("\t; [+:" and the line number and "]")
+        // would take past 663 characters, the most the reader takes whole
+        // with its newline, is written without its trailing blanks.
+        const size_t note = 7 + std::to_string(o.line).size();
+        if (o.text != source && source.size() + note > 663) {
             std::string trimmed = source;
             while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t'))
                 trimmed.pop_back();
