@@ -667,3 +667,28 @@ TEST(SchedCheck, TheNoteOfALongLineCountsTheDigitsOfItsNumber)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SchedCheck, ANameGivenItsValueOnceHasItEverywhere)
+{
+    // MOV #K,W0 moved up across the .equ of K. Given once, K has that
+    // value before its .equ too; given twice, the MOV would see the other.
+    const auto pair = [](const std::string& head, bool scheduled) {
+        const std::string first = "\t.section\t.text,code\n" + head + "_f:\n";
+        if (!scheduled) return first + "\tmov\tw2,w3\n\t.equ\tK,4\n\tmov\t#K,w0\n\treturn\n";
+        const int base = head.empty() ? 0 : 1;
+        const auto note = [base](const char* mark, int n) {
+            return std::string("\t; [") + mark + ":" + std::to_string(n + base) + "]\n";
+        };
+        return "\t.section\t.text,code\t; [+:1]\n" + (head.empty() ? "" : head.substr(0, head.size() - 1) + note("+", 1)) +
+               "_f:" + note("+", 2) + "\tmov\t#K,w0" + note("-", 5) + "\tmov\tw2,w3" + note("-", 3) + "\t.equ\tK,4" +
+               note("+", 4) + "\treturn" + note("-", 6);
+    };
+    std::string why;
+    EXPECT_TRUE(proof_check_schedule(pair("", false), pair("", true), false, why)) << why;
+    EXPECT_FALSE(proof_check_schedule(pair("\t.set\tK,3\n", false), pair("\t.set\tK,3\n", true), false, why));
+    EXPECT_NE(why.find("new value of a name"), std::string::npos) << why;
+}
+
+}  // namespace

@@ -1791,14 +1791,23 @@ bool Checker::run(const std::vector<OutputLine>& output, std::string& why) {
     }
 
     // An instruction sees the value of each name it uses that it saw in the
-    // source: it does not cross a .set or .equ of that name.
+    // source: it does not cross a .set or .equ of that name. A name given
+    // its value once has that value everywhere (a use before it reads the
+    // value the first pass found), so only names given one more than once
+    // count.
     {
+        std::unordered_map<std::string, int> assignments;  // name: assignments in the source
+        for (const Statement& st : p_.statements)
+            if (st.kind == Kind::directive && (st.directive == ".set" || st.directive == ".equ") &&
+                !st.operands.empty())
+                ++assignments[st.operands[0]];
         std::unordered_map<std::string, int> assigned;  // name: assignments passed so far
         std::vector<std::vector<std::pair<std::string, int>>> seen(p_.lines.size() + 1);
         auto walk = [&](int line, bool record) {
             const Statement& st = statement_of(line);
             if (st.kind == Kind::directive && (st.directive == ".set" || st.directive == ".equ") &&
-                !st.operands.empty() && p_.operand_names.count(st.operands[0]) != 0)
+                !st.operands.empty() && p_.operand_names.count(st.operands[0]) != 0 &&
+                assignments[st.operands[0]] > 1)
                 ++assigned[st.operands[0]];
             if (st.kind != Kind::instruction) return true;
             std::unordered_set<std::string> names;
