@@ -94,9 +94,10 @@ bool pa_is_unconditional_transfer(const PaInstruction* record) {
 namespace {
 
 // The labels that an operand or data in program memory names for its
-// address (not as where a transfer goes), in pass 1 and pass 2. Such a label inside a replaced sequence would be written again
-// before the call, at another address, and the word naming it would
-// change: it ends the block instead.
+// address (not as where a transfer goes), in pass 1 and pass 2. Such a
+// label inside a replaced sequence would be written again before the call,
+// at another address, and the word naming it would change: it ends the
+// block instead.
 std::unordered_set<const Symbol*> address_named_labels;
 
 }  // namespace
