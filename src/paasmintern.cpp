@@ -109,7 +109,7 @@ uint32_t intern_entry(const char* text, uint32_t length) {
     intern_text_bytes += size_t{length} + 1;
 
     auto index = static_cast<uint32_t>(intern_entries.size());
-    intern_entries.push_back(InternEntry{copy, length});
+    intern_entries.push_back(InternEntry{copy, length, 0});
     if (intern_entries.size() * 2 > intern_slots.size()) intern_grow();
     intern_place(InternSlot{hash, index});
     return index;
@@ -125,6 +125,16 @@ uint32_t intern_index_of(const char* text, uint32_t length) { return intern_entr
 
 const char* intern_text_at(uint32_t index) {
     return index < intern_entries.size() ? intern_entries[index].text : nullptr;
+}
+
+uint32_t intern_tag_at(uint32_t index) { return index < intern_entries.size() ? intern_entries[index].tag : 0; }
+
+void intern_set_tag(uint32_t index, uint32_t tag) {
+    if (index < intern_entries.size()) intern_entries[index].tag = tag;
+}
+
+void intern_clear_tags() {
+    for (InternEntry& entry : intern_entries) entry.tag = 0;
 }
 
 const char* intern_string(const char* text) {

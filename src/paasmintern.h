@@ -8,6 +8,9 @@
 struct InternEntry {
     const char* text;  // zero-terminated copy
     uint32_t length;   // bytes, without the terminator
+    // A number that one client keeps with the text, 0 until it sets one
+    // (the sections' name index: it takes the room the entry has anyway).
+    uint32_t tag;
 };
 
 // Slots of the table when it is set up; it doubles whenever it is half
@@ -25,6 +28,11 @@ const char* intern_string(const char* text);
 // Token records carry these indices in place of pointers.
 uint32_t intern_index_of(const char* text, uint32_t length);
 const char* intern_text_at(uint32_t index);
+// The tag of the text of that index (0 for an index of no text), and
+// setting it; intern_clear_tags sets every tag to 0 again.
+uint32_t intern_tag_at(uint32_t index);
+void intern_set_tag(uint32_t index, uint32_t tag);
+void intern_clear_tags();
 
 // Bytes of text storage per interned text so far (terminators included),
 // at least 1: how far apart consecutive interned texts lie on average.

@@ -2,6 +2,7 @@
 // request, in pass 1. A word means different things by the field of the
 // statement it stands in (label, mnemonic, operands), so the scanner keeps
 // the field state of the line.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <clocale>
@@ -657,6 +658,26 @@ struct WordCacheStamp {
     bool operator==(const WordCacheStamp&) const = default;
 };
 WordCacheStamp word_cache_stamp{};
+// The length of the longest register or condition name of the tables of
+// the stamp: a longer word names neither, and is not looked up (a program
+// of a section per function has a new long name on every .section line).
+size_t longest_register_word = 0;
+
+size_t lex_longest_register_word() {
+    size_t longest = 0;
+    for (int row = 0; target_registers != nullptr && row < target_register_count; ++row)
+        if (const char* name = target_registers[row].register_name) longest = std::max(longest, std::strlen(name));
+    for (int row = 0; target_conditions != nullptr && row < target_condition_count; ++row)
+        if (const char* name = target_conditions[row].condition_name) longest = std::max(longest, std::strlen(name));
+    return longest;
+}
+
+// Whether the text has at most `limit` bytes.
+bool lex_word_fits(const char* text, size_t limit) {
+    for (size_t at = 0; at <= limit; ++at)
+        if (text[at] == '\0') return true;
+    return false;
+}
 
 void lex_check_word_caches() {
     WordCacheStamp now{target_mnemonics,   target_mnemonic_count, target_registers,      target_register_count,
@@ -666,6 +687,7 @@ void lex_check_word_caches() {
     for (MnemonicCacheSlot& slot : mnemonic_cache) slot.length = 0;
     operand_word_classes.clear();
     operand_word_kinds.clear();
+    longest_register_word = lex_longest_register_word();
     word_cache_stamp = now;
 }
 
@@ -733,7 +755,7 @@ int32_t lex_classify_operand_word(int32_t label_code) {
         kind = operand_word_kinds[number - 2];
     } else if (number == OPERAND_WORD_UNKNOWN) {
         // The register and condition tables first, then the keyword operators.
-        kind.code = lex_classify_register(name);
+        kind.code = lex_word_fits(name, longest_register_word) ? lex_classify_register(name) : 0;
         kind.ref = kind.code != 0 ? current_token.value.ref : 0;
         if (kind.code == 0) {
             int32_t keyword = lex_find_keyword_operator(name, keyword_operator_table, 20);

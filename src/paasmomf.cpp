@@ -68,11 +68,14 @@ void omf_reset_empty_section() {
 // A .section statement finds its section by name ignoring letter case, and
 // a compiler may write one section per function: the sections are found
 // through the interned texts rather than by walking section_list. Every
-// interned text has an index; omf_named holds, at the index of a name
-// folded to lower case, the first section made with a name equal to it
-// ignoring case, and the same at the index of each name that was looked
-// up in another case, so that a name read from the token file, which
-// carries its index, is found with no hashing at all. The other sections
+// interned text has an index and a tag; omf_named holds, one after the
+// other, the first section made with each name folded to lower case, and
+// the tag of the folded name's text is its place there plus 1. The text of
+// each name that was looked up in another case gets the same tag, so that
+// a name read from the token file, which carries its index, is found with
+// no hashing at all. (The tags live in the interned entries, so that a
+// program of a section per function keeps no array as long as every name
+// of the run for them.) The other sections
 // whose names are equal ignoring case follow the first through
 // same_name_next, in creation order. Of those, the one that comes first in
 // section_list is found, as a walk of the list would find it:
@@ -136,11 +139,15 @@ const char* omf_missed_text = nullptr;
 uint32_t omf_missed_folded = 0;
 uint32_t omf_missed_generation = 0;
 
-Section* omf_named_at(uint32_t index) { return index < omf_named.size() ? omf_named[index] : nullptr; }
+Section* omf_named_at(uint32_t index) {
+    uint32_t tag = intern_tag_at(index);
+    return tag != 0 && tag <= omf_named.size() ? omf_named[tag - 1] : nullptr;
+}
 
-void omf_set_named(uint32_t index, Section* first) {
-    if (index >= omf_named.size()) omf_named.resize(std::max<size_t>(size_t{index} + 1, omf_named.size() * 2), nullptr);
-    omf_named[index] = first;
+// The section is the first with the folded name of that index.
+void omf_name_first(uint32_t folded, Section* first) {
+    omf_named.push_back(first);
+    intern_set_tag(folded, static_cast<uint32_t>(omf_named.size()));
 }
 
 void omf_index_section(Section* section) {
@@ -152,7 +159,7 @@ void omf_index_section(Section* section) {
                                                                                             : omf_folded_index(name);
     Section* first = omf_named_at(folded);
     if (first == nullptr) {
-        omf_set_named(folded, section);
+        omf_name_first(folded, section);
         return;
     }
     Section* last = first;
@@ -302,6 +309,14 @@ void omf_emit_element_run(uint32_t count, const T* values, int line) {
     omf_step(step);
 }
 
+// A default section that nothing used: dropped from the list before the
+// layout.
+bool omf_unused_default(const Section* section) {
+    return (section->flags & SECT_DEFAULT) != 0 && (section->flags & SECT_USED) == 0;
+}
+
+void omf_lay_out(bool drop_and_allocate);
+
 }  // namespace
 
 void omf_init() {
@@ -314,6 +329,7 @@ void omf_init() {
     section_list = nullptr;
     section_list_tail = nullptr;
     omf_named.clear();
+    intern_clear_tags();
     omf_missed_text = nullptr;
     omf_block_next = omf_block_end = nullptr;
     omf_head_position = 0;
@@ -335,10 +351,10 @@ void omf_begin_pass(int32_t pass) {
     if (pass == 1) {
         omf_create_default_sections();
     } else if (pass == 2) {
-        omf_drop_unused_sections();
+        // The unused default sections are dropped, the others laid out and
+        // given their images, in one walk (see omf_lay_out).
         pool_release(POOL_PASS);
-        omf_layout_sections();
-        omf_allocate_images();
+        omf_lay_out(true);
     }
 }
 
@@ -346,10 +362,11 @@ namespace {
 
 // Of the sections whose names are equal ignoring case to the first's, the
 // one that a walk of section_list would meet first.
-Symbol* omf_find_in_chain(Section* first, int mark) {
+Symbol* omf_find_in_chain(Section* first, int mark, bool skip_unused_defaults = false) {
     Section* found = nullptr;
     for (Section* section = first; section != nullptr; section = section->same_name_next) {
         if (section->list_position == OMF_UNLISTED || !omf_section_exists_here(section)) continue;
+        if (skip_unused_defaults && omf_unused_default(section)) continue;
         if (found == nullptr || section->list_position < found->list_position) found = section;
     }
     if (found == nullptr) return nullptr;
@@ -372,7 +389,7 @@ Symbol* omf_find_section_text(uint32_t text_index, int mark) {
     Section* first = omf_named_at(folded);
     // Found again by its own index from now on.
     if (first != nullptr) {
-        omf_set_named(text_index, first);
+        intern_set_tag(text_index, intern_tag_at(folded));
     } else {
         omf_missed_text = name;
         omf_missed_folded = folded;
@@ -421,7 +438,7 @@ void omf_drop_unused_sections() {
     section_list_tail = nullptr;
     while (*link != nullptr) {
         Section* section = *link;
-        if ((section->flags & SECT_DEFAULT) && !(section->flags & SECT_USED)) {
+        if (omf_unused_default(section)) {
             *link = section->next;
             section->next = nullptr;
             section->list_position = OMF_UNLISTED;
@@ -432,16 +449,35 @@ void omf_drop_unused_sections() {
     }
 }
 
-void omf_layout_sections() {
-    omf_reset_empty_section();
-    Symbol* text = omf_find_section(default_section_table[2].name, 0);
-    if (text != nullptr && text->section != nullptr)
-        current_section = text->section;
-    else if (section_list != nullptr)
-        current_section = section_list;
-    else
-        current_section = &omf_empty_section;
+void omf_layout_sections() { omf_lay_out(false); }
 
+namespace {
+
+// The image of a laid-out section, cleared, from the pass-2 pool.
+void omf_allocate_image(Section* section) {
+    section->instruction_count = 0;
+    section->last_hazard_defs = 0;
+    section->image = nullptr;
+    if (section->size == 0 || section->bytes_per_element <= 0) return;
+    size_t bytes_per_element = static_cast<size_t>(section->bytes_per_element);
+    section->image = static_cast<uint8_t*>(pool_alloc_array(section->size, bytes_per_element, POOL_PASS));
+    std::memset(section->image, 0, size_t{section->size} * bytes_per_element);
+}
+
+// The layout between the passes. With `drop_and_allocate` it also does in
+// the same walk what omf_drop_unused_sections did before it and what
+// omf_allocate_images does after it, so that a program of a section per
+// function reads its sections once rather than three times: the current
+// section is then chosen as it would have been after the drop.
+void omf_lay_out(bool drop_and_allocate) {
+    omf_reset_empty_section();
+    Symbol* text = nullptr;
+    if (!omf_named.empty()) {
+        uint32_t folded = omf_folded_index(default_section_table[2].name);
+        text = omf_find_in_chain(omf_named_at(folded), 0, drop_and_allocate);
+    }
+    // The head of the list as the drop leaves it: its first section kept.
+    Section* first_kept = nullptr;
     // One walk: each section is sized, rewound, numbered for the name index
     // and placed, and appended to the group of its memory kind, keeping list
     // order within a group; then the groups are joined. The sections of one
@@ -455,6 +491,13 @@ void omf_layout_sections() {
     for (uint64_t& extent : omf_kind_extent) extent = 0;
     for (Section* section = section_list; section != nullptr;) {
         Section* next = section->next;
+        if (drop_and_allocate && omf_unused_default(section)) {
+            section->next = nullptr;
+            section->list_position = OMF_UNLISTED;
+            section = next;
+            continue;
+        }
+        if (first_kept == nullptr) first_kept = section;
         uint64_t end = uint64_t{section->origin} + section->size;
         if (end > section->location) section->location = omf_clamp32(end);
         int group = omf_group(section->memory_kind);
@@ -475,6 +518,7 @@ void omf_layout_sections() {
             section->placed_address = omf_clamp32(sums[group]);
             sums[group] += section->high_water;
         }
+        if (drop_and_allocate) omf_allocate_image(section);
         section = next;
     }
     section_list = nullptr;
@@ -488,18 +532,19 @@ void omf_layout_sections() {
         section_list_tail = tails[group];
     }
     omf_head_position = 0;
+    if (drop_and_allocate) omf_empty_section.instruction_count = 0;
+    if (text != nullptr && text->section != nullptr)
+        current_section = text->section;
+    else if (first_kept != nullptr)
+        current_section = first_kept;
+    else
+        current_section = &omf_empty_section;
 }
 
+}  // namespace
+
 void omf_allocate_images() {
-    for (Section* section = section_list; section != nullptr; section = section->next) {
-        section->instruction_count = 0;
-        section->last_hazard_defs = 0;
-        section->image = nullptr;
-        if (section->size == 0 || section->bytes_per_element <= 0) continue;
-        size_t bytes_per_element = static_cast<size_t>(section->bytes_per_element);
-        section->image = static_cast<uint8_t*>(pool_alloc_array(section->size, bytes_per_element, POOL_PASS));
-        std::memset(section->image, 0, size_t{section->size} * bytes_per_element);
-    }
+    for (Section* section = section_list; section != nullptr; section = section->next) omf_allocate_image(section);
     omf_empty_section.instruction_count = 0;
 }
 

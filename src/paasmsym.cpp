@@ -249,7 +249,9 @@ uint32_t sym_switch_word(const Symbol* symbol) {
 }
 
 bool sym_is_switch(const Symbol* symbol) {
-    return symbol != nullptr && symbol->name != nullptr &&
+    // Both names begin with "___": most names are told apart by their
+    // first byte.
+    return symbol != nullptr && symbol->name != nullptr && symbol->name[0] == '_' &&
            (std::strcmp(symbol->name, "___PA___") == 0 || std::strcmp(symbol->name, "___BP___") == 0);
 }
 
