@@ -20,7 +20,6 @@ constexpr uint32_t INTERN_FREE = ~uint32_t{0};
 
 std::vector<InternSlot> intern_slots;       // a power of two of slots
 std::vector<InternEntry> intern_entries;    // every text, by its index
-uint64_t intern_text_bytes = 0;             // storage of every text and terminator
 char* intern_pool_next = nullptr;
 char* intern_pool_end = nullptr;
 constexpr size_t intern_block_spare = 4096;
@@ -76,7 +75,6 @@ void intern_init() {
     ++intern_generation_count;
     intern_slots.assign(INTERN_BUCKETS, InternSlot{0, INTERN_FREE});
     intern_entries.clear();
-    intern_text_bytes = 0;
     intern_pool_next = intern_pool_end = nullptr;
 }
 
@@ -95,20 +93,20 @@ uint32_t intern_entry(const char* text, uint32_t length) {
         if (entry.length == length && std::memcmp(entry.text, text, length) == 0)
             return intern_slots[at].index;
     }
-    // Room for the text, its terminator and one byte to spare.
-    if (intern_pool_next == nullptr ||
-        static_cast<size_t>(intern_pool_end - intern_pool_next) <= size_t{length} + 1) {
-        size_t block = size_t{length} + intern_block_spare;
+    // Room for the index, the text, its terminator and one byte to spare.
+    const size_t stored = sizeof(uint32_t) + size_t{length} + 1;
+    if (intern_pool_next == nullptr || static_cast<size_t>(intern_pool_end - intern_pool_next) <= stored) {
+        size_t block = stored + intern_block_spare;
         intern_pool_next = static_cast<char*>(pool_alloc(block, POOL_RUN));
         intern_pool_end = intern_pool_next + block;
     }
-    char* copy = intern_pool_next;
+    auto index = static_cast<uint32_t>(intern_entries.size());
+    std::memcpy(intern_pool_next, &index, sizeof index);
+    char* copy = intern_pool_next + sizeof index;
     if (length != 0) std::memcpy(copy, text, length);
     copy[length] = '\0';
-    intern_pool_next += size_t{length} + 1;
-    intern_text_bytes += size_t{length} + 1;
+    intern_pool_next += stored;
 
-    auto index = static_cast<uint32_t>(intern_entries.size());
     intern_entries.push_back(InternEntry{copy, length, 0});
     if (intern_entries.size() * 2 > intern_slots.size()) intern_grow();
     intern_place(InternSlot{hash, index});
@@ -139,16 +137,4 @@ void intern_clear_tags() {
 
 const char* intern_string(const char* text) {
     return intern_bytes(text, static_cast<uint32_t>(std::strlen(text)));
-}
-
-uint32_t intern_mean_spacing() {
-    if (intern_entries.empty()) return 1;
-    uint64_t mean = intern_text_bytes / intern_entries.size();
-    return mean > 0 ? static_cast<uint32_t>(mean) : 1;
-}
-
-unsigned intern_address_shift() {
-    unsigned shift = 0;
-    for (uint32_t spacing = intern_mean_spacing(); spacing > 1 && shift < 4; spacing >>= 1) ++shift;
-    return shift;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // One interned text, kept by its run-wide index.
 struct InternEntry {
@@ -34,15 +35,10 @@ uint32_t intern_tag_at(uint32_t index);
 void intern_set_tag(uint32_t index, uint32_t tag);
 void intern_clear_tags();
 
-// Bytes of text storage per interned text so far (terminators included),
-// at least 1: how far apart consecutive interned texts lie on average.
-uint32_t intern_mean_spacing();
-
-// For a table that picks its bucket by an interned text's address: the
-// largest shift whose step is not above the texts' mean spacing, and at
-// most 4, so that texts interned one after the other take neighbouring
-// buckets. A few long texts (strings) raise the mean far above the
-// spacing of the names between them, which a larger step would put into
-// one bucket; a smaller step only costs some locality, as the higher
-// address bits still spread the names over the buckets.
-unsigned intern_address_shift();
+// The run-wide index of a text that intern_* returned (not of any other
+// text): the interner keeps it in the four bytes before the text.
+inline uint32_t intern_index_of_text(const char* interned) {
+    uint32_t index;
+    std::memcpy(&index, interned - sizeof index, sizeof index);
+    return index;
+}

@@ -29,7 +29,6 @@ constexpr size_t SYM_BUCKETS = 256;
 struct SymbolTable {
     std::vector<Symbol*> buckets;  // a power of two of chain heads
     size_t count;
-    unsigned shift;       // address bits below the bucket number
     Symbol* all_symbols;  // newest first
     // The same symbols oldest first: the walks over the whole table read
     // it from its end, which gives the order of all_symbols without
@@ -71,28 +70,26 @@ uint64_t sym_mix(uint64_t key) {
     return key ^ (key >> 31);
 }
 
-// One interned string always falls in the same bucket: its address
-// decides. Interned texts lie one after the other, so the address divided
-// by their mean spacing spreads them over the buckets, and names interned
-// one after the other (as a source defines and uses them) share cache
-// lines of the bucket array instead of each costing a miss.
+// One interned string always falls in the same bucket: its run-wide index
+// decides, which the interner keeps in front of the text. The indices
+// are dense and given in interning order, so names interned one after the
+// other (as a source defines and uses them) take neighbouring buckets, and
+// a new name finds its bucket empty rather than holding older symbols
+// (whose reading would cost a miss each) until the indices wrap round.
 size_t sym_bucket(const SymbolTable& table, const char* name) {
-    return (reinterpret_cast<uintptr_t>(name) >> table.shift) & (table.buckets.size() - 1);
+    return name != nullptr ? intern_index_of_text(name) & (table.buckets.size() - 1) : 0;
 }
 
 void sym_clear_table(SymbolTable& table) {
     table.buckets.assign(SYM_BUCKETS, nullptr);
     table.count = 0;
-    table.shift = 3;
     table.all_symbols = nullptr;
     table.in_order.clear();
 }
 
-// Doubles the chain heads and relinks every symbol of the table, with
-// the bucket function fitted to the texts interned so far.
+// Doubles the chain heads and relinks every symbol of the table.
 void sym_grow_table(SymbolTable& table) {
     table.buckets.assign(table.buckets.size() * 2, nullptr);
-    table.shift = intern_address_shift();
     for (Symbol* symbol = table.all_symbols; symbol != nullptr; symbol = symbol->table_next) {
         Symbol*& bucket = table.buckets[sym_bucket(table, symbol->name)];
         symbol->bucket_next = bucket;

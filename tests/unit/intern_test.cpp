@@ -56,9 +56,12 @@ TEST(Intern, LongTextGetsItsOwnBlock) {
     EXPECT_EQ(std::strlen(copy), 5000u);
     EXPECT_EQ(std::string(copy), big);
     // The big text does not fit the current block, so a block of its length
-    // plus 4096 bytes is taken and the short text after it shares that block.
-    EXPECT_EQ(after, copy + 5001);
-    EXPECT_NE(before + 7, copy);
+    // plus 4096 bytes is taken and the short text after it shares that block,
+    // behind the four bytes of its index.
+    EXPECT_EQ(after, copy + 5001 + 4);
+    EXPECT_NE(before + 7 + 4, copy);
+    EXPECT_EQ(intern_index_of_text(copy), intern_index_of(big.data(), 5000));
+    EXPECT_EQ(intern_index_of_text(after), intern_index_of("after", 5));
 }
 
 }  // namespace
@@ -73,6 +76,9 @@ TEST(Intern, IndicesNameTextsForTheRun) {
     EXPECT_EQ(intern_index_of("_main", 5), a);
     EXPECT_EQ(intern_text_at(a), intern_string("_main"));
     EXPECT_EQ(intern_text_at(b), intern_string(".L5"));
+    // Each text keeps its own index in front of it.
+    EXPECT_EQ(intern_index_of_text(intern_text_at(a)), a);
+    EXPECT_EQ(intern_index_of_text(intern_string(".L5")), b);
     EXPECT_EQ(intern_text_at(b + 1000), nullptr);
 }
 
