@@ -5,6 +5,7 @@
 // and the source can only be replayed forwards, so the bodies are written
 // in sweeps: each sweep replays the source once and writes, in a fixed
 // order, every body whose lines still lie ahead.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,21 @@ int32_t other_section_line = 0;
 bool table_used_after_end = false;
 const Section* watched_section = nullptr;
 bool watched_is_table = false;
+// The interned index of the line table's name, looked up once for each
+// generation of interned texts: a program of a section per function
+// changes section on every function, and the name is then found by its
+// index with no hashing.
+uint32_t line_table_name_index = 0;
+uint32_t line_table_name_generation = 0;
+
+uint32_t pa_line_table_name_index() {
+    if (line_table_name_generation != intern_generation() || line_table_name_generation == 0) {
+        const char* name = ".debug_line";
+        line_table_name_index = intern_index_of(name, static_cast<uint32_t>(std::strlen(name)));
+        line_table_name_generation = intern_generation();
+    }
+    return line_table_name_index;
+}
 
 // The closed aggregations in writing order, and each one's place in it by id.
 PaBlock** closed_write_order = nullptr;
@@ -159,7 +175,7 @@ void pa_watch_line_table() {
         if (pass_number != 2 || current_source == nullptr || current_section == nullptr) return;
         if (current_section != watched_section) {
             watched_section = current_section;
-            const Symbol* table = omf_find_section(".debug_line", 0);
+            const Symbol* table = omf_find_section_text(pa_line_table_name_index(), 0);
             watched_is_table = table != nullptr && table->section == current_section;
         }
         const int32_t line = current_source->line;
