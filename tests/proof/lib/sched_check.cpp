@@ -313,6 +313,23 @@ Traits traits_of(const Statement& st) {
 
 enum class OpKind { reg, indirect, literal, other };
 
+// The register words, in lower case.
+const std::unordered_set<std::string>& register_words() {
+    static const std::unordered_set<std::string> words = {
+        "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8", "w9", "w10", "w11",
+        "w12", "w13", "w14", "w15", "wreg", "a", "b", "dsrpag", "dswpag", "tblpag"};
+    return words;
+}
+
+// The length of the word a register operand begins with (letters, digits
+// and '_').
+size_t register_word_length(std::string_view text) {
+    size_t word = 0;
+    while (word < text.size() && (std::isalnum(static_cast<unsigned char>(text[word])) != 0 || text[word] == '_'))
+        ++word;
+    return word;
+}
+
 struct Operand {
     OpKind kind = OpKind::other;
     std::string text;
@@ -387,9 +404,7 @@ Operand Modeller::operand(const std::string& text) const {
     }
     // A register word followed by text that is no part of a word ("w2--"):
     // the register, and extra characters that nothing reads.
-    size_t word = 0;
-    while (word < text.size() && (std::isalnum(static_cast<unsigned char>(text[word])) != 0 || text[word] == '_'))
-        ++word;
+    const size_t word = register_word_length(text);
     if (word > 0 && word < text.size() && text[word] != '.' && text[word] != '#' && text[word] != '$' &&
         text[word] != '(' && text[word] != '[') {
         if (auto reg = register_named(text.substr(0, word))) {
@@ -619,13 +634,12 @@ bool is_condition(const std::string& text) {
 // Words the assembler's scanner takes for registers, conditions or
 // operators, never for a name: an attribute list cannot begin with one.
 bool is_reserved_word(std::string_view word) {
-    static const std::unordered_set<std::string> words = {
-        "a", "b", "dsrpag", "dswpag", "tblpag", "wreg", "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8",
-        "w9", "w10", "w11", "w12", "w13", "w14", "w15", ".endof.", ".endof_hi.", ".sizeof.", ".sizeof_hi.",
-        ".startof.", ".startof_hi.", "boot", "dmaoffset", "dmapage", "edsoffset", "edspage", "handle",
-        "packed_hi", "packed_lo", "psvoffset", "psvpage", "psvptr", "secure", "tbloffset", "tblpage"};
+    static const std::unordered_set<std::string> operators = {
+        ".endof.", ".endof_hi.", ".sizeof.", ".sizeof_hi.", ".startof.", ".startof_hi.", "boot", "dmaoffset",
+        "dmapage", "edsoffset", "edspage", "handle", "packed_hi", "packed_lo", "psvoffset", "psvpage",
+        "psvptr", "secure", "tbloffset", "tblpage"};
     const std::string lowered = lower(word);
-    return words.count(lowered) != 0 || is_condition(lowered);
+    return register_words().count(lowered) != 0 || operators.count(lowered) != 0 || is_condition(lowered);
 }
 
 std::optional<Model> Modeller::model(const Statement& st) const {
@@ -666,11 +680,8 @@ std::vector<std::string> Modeller::operands_read(const Statement& st) const {
     std::vector<std::string> texts;
     for (size_t k = 0; k < taken; ++k) {
         const std::string& text = ops[k].text;
-        size_t word = 0;
-        while (ops[k].kind == OpKind::reg && word < text.size() &&
-               (std::isalnum(static_cast<unsigned char>(text[word])) != 0 || text[word] == '_'))
-            ++word;
-        texts.push_back(ops[k].kind == OpKind::reg && word > 0 ? text.substr(0, word) : text);
+        const size_t word = ops[k].kind == OpKind::reg ? register_word_length(text) : 0;
+        texts.push_back(word > 0 ? text.substr(0, word) : text);
     }
     return texts;
 }
@@ -1458,10 +1469,7 @@ Program read_program(std::string_view original) {
             if (st.directive == ".end") ended = true;
             if ((st.directive == ".equ" || st.directive == ".set") && st.operands.size() == 2) {
                 const std::string value = lower(st.operands[1]);
-                static const std::unordered_set<std::string> registers = {
-                    "w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8", "w9", "w10", "w11",
-                    "w12", "w13", "w14", "w15", "wreg", "a", "b", "dsrpag", "dswpag", "tblpag"};
-                if (registers.count(value) != 0) p.aliases[lower(st.operands[0])] = value;
+                if (register_words().count(value) != 0) p.aliases[lower(st.operands[0])] = value;
             }
             if (st.directive == ".global" || st.directive == ".weak")
                 for (const std::string& name : st.operands) referenced.insert(name);
