@@ -433,32 +433,43 @@ int sym_compare_sorted(int list, const Symbol* a, const Symbol* b) {
 
 namespace {
 
-// The first eight bytes of a name as one number whose order is the order
-// of the bytes (zeros after the end of a shorter name).
-uint64_t sym_name_key(const char* name) {
-    uint64_t key = 0;
+// The first sixteen bytes of a name as two numbers whose order is the
+// order of the bytes (zeros after the end of a shorter name). Sixteen, not
+// eight: the names of a section per function share eight bytes or more
+// (".text._f"), and with eight their sort reads every name it compares.
+struct SymNameKey {
+    uint64_t high;
+    uint64_t low;
+};
+
+SymNameKey sym_name_key(const char* name) {
+    SymNameKey key{0, 0};
     int i = 0;
-    for (; i < 8 && name[i] != '\0'; ++i) key = key << 8 | static_cast<unsigned char>(name[i]);
-    return i == 0 ? 0 : key << (8 * (8 - i));
+    for (; i < 16 && name[i] != '\0'; ++i) {
+        uint64_t& half = i < 8 ? key.high : key.low;
+        half |= static_cast<uint64_t>(static_cast<unsigned char>(name[i])) << (8 * (7 - i % 8));
+    }
+    return key;
 }
 
 // Sorts symbols into the order of sym_compare_names. The names' first
-// bytes travel with the symbols as a number, so that most comparisons of a
+// bytes travel with the symbols as numbers, so that most comparisons of a
 // large table touch neither a symbol nor its name.
 void sym_sort_by_name(std::vector<Symbol*>& symbols) {
     struct Keyed {
-        uint64_t key;
+        SymNameKey key;
         Symbol* symbol;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(symbols.size());
     for (Symbol* symbol : symbols) keyed.push_back({sym_name_key(symbol->name), symbol});
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
-        if (x.key != y.key) return x.key < y.key;
-        // Equal keys: both names have the same first eight bytes, or are
+        if (x.key.high != y.key.high) return x.key.high < y.key.high;
+        if (x.key.low != y.key.low) return x.key.low < y.key.low;
+        // Equal keys: both names have the same first sixteen bytes, or are
         // the same shorter name (its zeros end it within the key).
-        if ((x.key & 0xFF) == 0) return false;
-        return sym_compare_names(x.symbol->name + 8, y.symbol->name + 8) < 0;
+        if ((x.key.low & 0xFF) == 0) return false;
+        return sym_compare_names(x.symbol->name + 16, y.symbol->name + 16) < 0;
     });
     for (size_t i = 0; i < keyed.size(); ++i) symbols[i] = keyed[i].symbol;
 }

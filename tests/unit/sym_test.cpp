@@ -333,6 +333,25 @@ TEST(Sym, ListByNameComparesUnsignedBytes) {
               (std::vector<std::string>{"Alpha", "_x", "al", "alpha", "beta", "\xE9t\xE9"}));
 }
 
+TEST(Sym, ListByNameOrdersNamesThatShareLongBeginnings) {
+    // Names that agree in their first 7, 8, 9, 15, 16 and 17 bytes and differ
+    // only after, by a high byte, or by one being the other's beginning.
+    start_run();
+    const char* names[] = {
+        ".text._f10",           ".text._f1",           ".text._f",           ".text._",
+        ".text._f123456789",    ".text._f12345678",    ".text._f1234567",    ".text._f123456780",
+        ".text._f12345678\xE9", ".text._f1234567\xE9", ".text._f\xE9",        ".text._fA",
+        ".text._f12345678zzzzb", ".text._f12345678zzzza", ".text._f12345670"};
+    for (const char* name : names) sym_lookup_or_create(key(name));
+    sym_build_sorted_list(LIST_BY_NAME, nullptr);
+    EXPECT_EQ(sorted_names(LIST_BY_NAME),
+              (std::vector<std::string>{
+                  ".text._",           ".text._f",          ".text._f1",         ".text._f10",
+                  ".text._f1234567",   ".text._f12345670",  ".text._f12345678",  ".text._f123456780",
+                  ".text._f123456789", ".text._f12345678zzzza", ".text._f12345678zzzzb",
+                  ".text._f12345678\xE9", ".text._f1234567\xE9", ".text._fA", ".text._f\xE9"}));
+}
+
 TEST(Sym, ShellSortOrdersTiesByItsOwnSteps) {
     // Created d, c, b, a, so the newest-first input reads a(4) b(4) c(3) d(9).
     // Gap 2 swaps a and c; gap 1 leaves b before a: c b a d.
