@@ -77,6 +77,12 @@ int32_t keep_in_place_asked = 0;
 SchedBlock* stretch_before = nullptr;
 bool location_in_stretch = false;
 
+// The last block of the stretch that an instruction reaching back with the
+// location counter has kept from adding a nop: the blocks of the stretch up
+// to it are marked already, so that the next such instruction marks only
+// the blocks opened since (none for a new stretch).
+SchedBlock* reach_fence_through = nullptr;
+
 // The last block that a label named by its address has kept from adding a
 // nop: the blocks up to it are marked already.
 SchedBlock* nop_fence_through = nullptr;
@@ -102,9 +108,13 @@ void sched_note_location_use() {
     location_in_stretch = true;
     if ((location_counter_uses & LOCATION_AS_ADDRESS) != 0) sched_forbid_nops_so_far();
     if ((location_counter_uses & LOCATION_REACHES_BACK) == 0) return;
-    for (SchedBlock* block = stretch_before != nullptr ? stretch_before->next : schedule_block_list; block != nullptr;
-         block = block->next)
+    SchedBlock* block = reach_fence_through != nullptr ? reach_fence_through->next
+                        : stretch_before != nullptr    ? stretch_before->next
+                                                       : schedule_block_list;
+    for (; block != nullptr; block = block->next) {
         block->no_nop = 1;
+        reach_fence_through = block;
+    }
 }
 
 // The record just merged or appended last into the open block becomes a
@@ -183,6 +193,7 @@ void sched_reset_run() {
 void sched_forget_stretch() {
     stretch_before = nullptr;
     location_in_stretch = false;
+    reach_fence_through = nullptr;
 }
 
 SchedBlock* sched_new_block() {
@@ -308,6 +319,7 @@ void sched_record_label(Symbol* symbol) {
         sched_end_block();
         stretch_before = schedule_block_tail;
         location_in_stretch = false;
+        reach_fence_through = nullptr;
         if (address_labels.count(symbol) != 0) sched_forbid_nops_so_far();
         if (loop_end_labels.count(symbol) != 0) loop_end_pending = true;
     } else {
@@ -328,6 +340,7 @@ void sched_record_data() {
     sched_end_block();
     stretch_before = schedule_block_tail;
     location_in_stretch = false;
+    reach_fence_through = nullptr;
 }
 
 void sched_end_block() { schedule_open_block = nullptr; }
