@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <functional>
+#include <unordered_map>
 
 #include "build_traits.h"
 #include "paasmdiag.h"
@@ -18,6 +19,15 @@
 #include "paasmpa.h"
 
 namespace {
+
+// For each symbol that an equate defined first in pass 1, the line of that
+// equate. Pass 1 counts an equate as a definition once its expression is
+// read, also when the value is not known yet; pass 2 can fail the same
+// expression (a division by a name that is now an external of value 0) or
+// find it external. It still counts the statement as pass 1 did, or a later
+// equate or label of the name would be judged apart in the two passes and
+// everything after it would move.
+std::unordered_map<const Symbol*, int32_t> first_equate_line;
 
 // What a directive code runs. Several names may share one kind.
 enum class DirKind : uint8_t {
@@ -259,6 +269,7 @@ int dir_index_of(const DirectiveEntry* entry) {
 }
 
 void dir_begin_pass() {
+    if (pass_number <= 1) first_equate_line.clear();
     while (section_stack != nullptr) {
         SectionStackEntry* entry = section_stack;
         section_stack = entry->next;
@@ -360,6 +371,15 @@ int dir_check_redefinition(Symbol* symbol, const ExprValue& value) {
 
 namespace {
 
+// Pass 2: the statement failed before marking its symbol; marks it when
+// pass 1 counted this very statement as the symbol's definition.
+void dir_mark_as_pass1_did(Symbol* symbol) {
+    if (dir_pass1() || (symbol->flags & SYM_DEFINED_PASS2) != 0) return;
+    auto found = first_equate_line.find(symbol);
+    if (found != first_equate_line.end() && found->second == main_source.line)
+        symbol->flags = dir_flag_set(symbol->flags, SYM_DEFINED_PASS2);
+}
+
 bool dir_referenced_before_this_line(const Symbol* symbol) {
     return (symbol->flags & SYM_REFERENCED_PASS1) != 0 && symbol->ref_lines != nullptr &&
            symbol->ref_lines->line < main_source.line;
@@ -371,17 +391,16 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
     int status = match_expect_comma();
     if (status != 0) return status;
     ExprValue value;
-    if (expr_evaluate(value) != 0) return -1;
+    if (expr_evaluate(value) != 0) {
+        dir_mark_as_pass1_did(symbol);
+        return -1;
+    }
     if (value.value_class == CLASS_EXTERNAL || value.value_class == CLASS_DIFFERENCE ||
         value.value_class == CLASS_NEGATED) {
         // A name that no statement declares or defines is external only
         // from pass 2 on: pass 1 found it unknown and counted the equate's
-        // symbol as defined here all the same. So does pass 2, or a later
-        // equate of the symbol would be refused in pass 1 only and
-        // everything it sizes would move between the passes.
-        if (!dir_pass1() && value.symbol != nullptr && value.symbol->scope == SCOPE_LOCAL &&
-            (symbol->flags & SYM_DEFINED_PASS1) != 0)
-            symbol->flags = dir_flag_set(symbol->flags, SYM_DEFINED_PASS2);
+        // symbol as defined here all the same.
+        dir_mark_as_pass1_did(symbol);
         return 12;
     }
 
@@ -404,6 +423,7 @@ int dir_equ_symbol(Symbol* symbol, bool redefinable) {
             error = -1;
         }
         if (symbol->scope == SCOPE_EXTERNAL) symbol->scope = SCOPE_GLOBAL;
+        if ((symbol->flags & SYM_DEFINED_PASS1) == 0) first_equate_line.emplace(symbol, main_source.line);
         symbol->flags = dir_flag_set(symbol->flags, SYM_DEFINED_PASS1);
     } else {
         // A section's name counts as defined from pass 1 on, also before
