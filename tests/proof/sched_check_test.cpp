@@ -411,6 +411,24 @@ TEST(SchedCheck, OnlyALocationCounterTheProgramReadsIsUsed)
     }
 }
 
+TEST(SchedCheck, ABracketAfterARegisterIsTextNothingReads)
+{
+    // MOV W0,[W15-12] and a MOV into W14 swapped. "w14[+6]" and "w14(2)" are
+    // the register W14 and extra characters: the two share nothing. With
+    // the brackets around the register, the second writes the memory the
+    // first writes.
+    const auto pair = [](const std::string& mov, bool swapped) { return moved_up("mov\tw0,[w15-12]", mov, swapped); };
+    for (const std::string unread : {"mov\tw3,w14[+6]", "mov\tw3,w14(2)", "mov\tw3,w14[w15-12]"}) {
+        std::string why;
+        EXPECT_TRUE(proof_check_schedule(pair(unread, false), pair(unread, true), true, why)) << unread << ": " << why;
+    }
+    for (const std::string read : {"mov\tw3,[w14+6]", "mov\tw3,[w15-12]"}) {
+        std::string why;
+        EXPECT_FALSE(proof_check_schedule(pair(read, false), pair(read, true), true, why)) << read;
+        EXPECT_NE(why.find("through memory"), std::string::npos) << read << ": " << why;
+    }
+}
+
 TEST(SchedCheck, TextAfterTheAccumulatorEndsThePrefetches)
 {
     // CLR [W3] and the accumulator CLR swapped. Text after the accumulator

@@ -402,11 +402,11 @@ Operand Modeller::operand(const std::string& text) const {
         reg->text = text;
         return *reg;
     }
-    // A register word followed by text that is no part of a word ("w2--"):
-    // the register, and extra characters that nothing reads.
+    // A register word followed by text that is no part of a word ("w2--",
+    // "w14[+6]", "w14(2)"): the register, and extra characters that nothing
+    // reads.
     const size_t word = register_word_length(text);
-    if (word > 0 && word < text.size() && text[word] != '.' && text[word] != '#' && text[word] != '$' &&
-        text[word] != '(' && text[word] != '[') {
+    if (word > 0 && word < text.size() && text[word] != '.' && text[word] != '#' && text[word] != '$') {
         if (auto reg = register_named(text.substr(0, word))) {
             reg->text = text;
             return *reg;
