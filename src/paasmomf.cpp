@@ -465,10 +465,10 @@ void omf_allocate_image(Section* section) {
 }
 
 // The layout between the passes. With `drop_and_allocate` it also does in
-// the same walk what omf_drop_unused_sections did before it and what
-// omf_allocate_images does after it, so that a program of a section per
-// function reads its sections once rather than three times: the current
-// section is then chosen as it would have been after the drop.
+// the same walk what omf_drop_unused_sections does before a layout, and
+// gives each laid-out section its image, so that a program of a section
+// per function reads its sections once rather than three times: the
+// current section is then chosen as it would have been after the drop.
 void omf_lay_out(bool drop_and_allocate) {
     omf_reset_empty_section();
     Symbol* text = nullptr;
@@ -542,11 +542,6 @@ void omf_lay_out(bool drop_and_allocate) {
 }
 
 }  // namespace
-
-void omf_allocate_images() {
-    for (Section* section = section_list; section != nullptr; section = section->next) omf_allocate_image(section);
-    omf_empty_section.instruction_count = 0;
-}
 
 bool omf_advance_location(uint64_t units) {
     // A section that only reserves space is still used: it keeps its size.

@@ -89,7 +89,6 @@ Section* omf_create_section(uint8_t memory_kind, uint8_t section_class, Symbol* 
 void omf_create_default_sections();
 void omf_drop_unused_sections();
 void omf_layout_sections();
-void omf_allocate_images();
 // Moves the current section's counter on by `units` (.space); false, and
 // nothing moves, when that would take the section's memory kind past the
 // 24-bit address space.
